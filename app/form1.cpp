@@ -1,0 +1,196 @@
+#include "form1.h"
+
+#include "applicationtitle.h"
+#include "errorreport.h"
+#include "guardedhandler.h"
+#include "panecontrol.h"
+#include "programicon.h"
+#include "startup.h"
+#include "syncswitch.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include <chrono>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto kTickInterval = 100ms;
+
+// The layout is drawn in twips; at 96 dots per inch fifteen of them make a pixel.
+constexpr int px(int twips) { return (twips * 2 + 15) / 30; }
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+QFont arialBold(qreal points)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}
+
+void paintBackground(QWidget *widget, const QColor &colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+} // namespace
+
+Form1::Form1(const platform::Platform &platform, QWidget *parent)
+    : QWidget(parent), m_platform(platform),
+      m_endProgram([] { QCoreApplication::exit(0); })
+{
+    buildLayout();
+    m_switch = new SyncSwitch(Check1, m_platform.settings, this);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(kTickInterval);
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    Timer1->start();
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildLayout()
+{
+    setWindowTitle(QStringLiteral("Form1"));
+    setFixedSize(px(8040), px(8070));
+    setFont(arialBold(9));
+    paintBackground(this, Qt::white);
+
+    const QFont buttonFont = arialBold(11.25);
+
+    auto frame = [this](const QString &caption, QRect geometry) {
+        auto *box = new QGroupBox(caption, this);
+        box->setGeometry(geometry);
+        box->setFocusPolicy(Qt::NoFocus);
+        box->setAccessibleName(caption);
+        paintBackground(box, Qt::white);
+        return box;
+    };
+    auto pane = [](QGroupBox *parentFrame, const QString &name) {
+        auto *p = new PaneControl(parentFrame);
+        p->setObjectName(name);
+        p->setAccessibleName(parentFrame->title());
+        p->setGeometry(twipsRect(240, 300, 3360, 4335));
+        return p;
+    };
+    auto button = [this, &buttonFont](const QString &name, const QString &caption, int left, int top) {
+        auto *b = new QPushButton(caption, this);
+        b->setObjectName(name);
+        b->setAccessibleName(caption);
+        b->setGeometry(twipsRect(left, top, 3840, 405));
+        b->setFont(buttonFont);
+        b->setAutoDefault(false);
+        QPalette palette = b->palette();
+        palette.setColor(QPalette::Button, Qt::white);
+        b->setPalette(palette);
+        return b;
+    };
+
+    // Stored order: children follow their frame.
+    Frame2 = frame(QStringLiteral("Down Arrow Sync Option"), twipsRect(120, 7050, 7800, 885));
+    Check1 = new QCheckBox(QStringLiteral("Synchronous Scrolling is x"), Frame2);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    Check1->setGeometry(twipsRect(240, 300, 7335, 400));
+    Check1->setFont(buttonFont);
+    paintBackground(Check1, palette().color(QPalette::Button));
+
+    Frame1 = frame(QStringLiteral("Text File #1"), twipsRect(120, 120, 3840, 4815));
+    RichTextBox1 = pane(Frame1, QStringLiteral("RichTextBox1"));
+    Frame3 = frame(QStringLiteral("Text File #2"), twipsRect(4080, 120, 3840, 4815));
+    RichTextBox2 = pane(Frame3, QStringLiteral("RichTextBox2"));
+
+    PushButton3 = button(QStringLiteral("PushButton3"), QStringLiteral("Open File 1"), 120, 5050);
+    PushButton2 = button(QStringLiteral("PushButton2"), QStringLiteral("Save File 1"), 120, 5560);
+    PushButton4 = button(QStringLiteral("PushButton4"), QStringLiteral("Open File 2"), 4080, 5050);
+    PushButton5 = button(QStringLiteral("PushButton5"), QStringLiteral("Save File 2"), 4080, 5560);
+    PushButton1 = button(QStringLiteral("PushButton1"), QStringLiteral("Show Full Screen"), 4080, 6580);
+    PushButton7 = button(QStringLiteral("PushButton7"), QStringLiteral("Clear File 1"), 120, 6070);
+    PushButton9 = button(QStringLiteral("PushButton9"), QStringLiteral("Load Sample/Example Files"), 120, 6580);
+    PushButton6 = button(QStringLiteral("PushButton6"), QStringLiteral("Clear File 2"), 4080, 6070);
+
+    // Keyboard order, by ascending tab index.
+    const QList<QWidget *> order{RichTextBox1, RichTextBox2, PushButton3, PushButton4, PushButton2,
+                                 PushButton5, PushButton7, PushButton9, PushButton1, PushButton6, Check1};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    RichTextBox1->setFocus();
+}
+
+void Form1::Form_Load()
+{
+    GuardedHandler h(m_platform.messages, locationText(QStringLiteral("Form1"), QStringLiteral("Form_Load")));
+    h.step(100, [&] { applyVisualTheme(); });
+    if (h.test(102, [&] { return pointerFileExists(); }))
+        h.step(104, [&] { loadPointerImage(); });
+    h.step(106, [&] {
+        if (homePageDrawn(m_platform.random, m_platform.clock))
+            m_platform.shell.openUrl(kHomePage);
+    });
+    h.step(108, [&] { setWindowTitle(kProductName); });
+    h.step(108, [&] { setWindowIcon(programIcon()); });
+    h.step(108, [&] { platform::setApplicationTitle(applicationTitleFor(kProductName)); });
+    h.step(126, [&] { RichTextBox1->SetText({}); });
+    h.step(128, [&] { RichTextBox2->SetText({}); });
+    h.step(130, [&] { m_switch->restore(); });
+    if (h.test(132, [&] { return m_switch->state() == SyncSwitch::kOn; }))
+        h.step(134, [&] { m_switch->showOnCaption(); });
+    else
+        h.step(136, [&] { m_switch->showOffCaption(); });
+}
+
+void Form1::applyVisualTheme()
+{
+}
+
+bool Form1::pointerFileExists() const
+{
+    return false;
+}
+
+void Form1::loadPointerImage()
+{
+}
+
+void Form1::Timer1_Timer()
+{
+}
+
+void Form1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_centred) {
+        m_centred = true;
+        if (const QScreen *screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    Form_Unload();
+}
+
+void Form1::Form_Unload()
+{
+    // Ends the program at once: no other window's close handler runs and nothing is asked.
+    m_endProgram();
+}

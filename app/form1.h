@@ -1,0 +1,71 @@
+#pragma once
+
+#include "mousepointer.h"
+#include "platform.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class PaneControl;
+class QCheckBox;
+class QGroupBox;
+class QPushButton;
+class QTimer;
+class SyncSwitch;
+
+/// The main window: two framed panes side by side, eight buttons in four rows, and the
+/// synchronous-scrolling switch across the bottom. Its layout is fixed.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Form1(const platform::Platform &platform, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    /// Start-up: theme, pointer image, the occasional home page, caption, icon, title, empty
+    /// panes and the switch. Runs once, before the window is first shown.
+    void Form_Load();
+
+    /// What ends the program when the window closes (the event loop's exit by default).
+    void setProgramEnd(std::function<void()> endProgram) { m_endProgram = std::move(endProgram); }
+
+    PaneControl *RichTextBox1 = nullptr;
+    PaneControl *RichTextBox2 = nullptr;
+    QGroupBox *Frame1 = nullptr;
+    QGroupBox *Frame2 = nullptr;
+    QGroupBox *Frame3 = nullptr;
+    QCheckBox *Check1 = nullptr;
+    QPushButton *PushButton1 = nullptr;
+    QPushButton *PushButton2 = nullptr;
+    QPushButton *PushButton3 = nullptr;
+    QPushButton *PushButton4 = nullptr;
+    QPushButton *PushButton5 = nullptr;
+    QPushButton *PushButton6 = nullptr;
+    QPushButton *PushButton7 = nullptr;
+    QPushButton *PushButton9 = nullptr;
+    QTimer *Timer1 = nullptr;
+
+    MousePointer &mousePointer() { return m_pointer; }
+    SyncSwitch &syncSwitch() { return *m_switch; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildLayout();
+    void Form_Unload();
+    void Timer1_Timer();
+
+    // Start-up steps owned by the look of the window.
+    void applyVisualTheme();
+    bool pointerFileExists() const;
+    void loadPointerImage();
+
+    platform::Platform m_platform;
+    MousePointer m_pointer;
+    SyncSwitch *m_switch = nullptr;
+    std::function<void()> m_endProgram;
+    bool m_centred = false;
+};

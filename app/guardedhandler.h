@@ -1,0 +1,54 @@
+#pragma once
+
+#include "errorreport.h"
+#include "failure.h"
+
+#include <QString>
+
+#include <exception>
+#include <utility>
+
+namespace platform { class MessageBoxes; }
+
+/// Runs the numbered steps of a guarded handler. A step that fails shows one error report with
+/// the handler's location and the step's line, and the handler goes on with its next step.
+class GuardedHandler
+{
+public:
+    GuardedHandler(platform::MessageBoxes &messages, QString location)
+        : m_messages(messages), m_location(std::move(location)) {}
+
+    /// Runs one step; returns false when it failed (and was reported).
+    template<typename Step>
+    bool step(int line, Step &&action)
+    {
+        try {
+            std::forward<Step>(action)();
+            return true;
+        } catch (...) {
+            report(line, std::current_exception());
+            return false;
+        }
+    }
+
+    /// Evaluates the test of a conditional step. A test that fails to evaluate is reported and
+    /// counts as passed, so the handler goes on inside the branch the test governs.
+    template<typename Test>
+    bool test(int line, Test &&condition)
+    {
+        try {
+            return std::forward<Test>(condition)();
+        } catch (...) {
+            report(line, std::current_exception());
+            return true;
+        }
+    }
+
+    const QString &location() const { return m_location; }
+
+private:
+    void report(int line, std::exception_ptr failure);
+
+    platform::MessageBoxes &m_messages;
+    QString m_location;
+};

@@ -1,0 +1,183 @@
+#include "panecontrol.h"
+
+#include "failure.h"
+#include "paneaccessible.h"
+
+#include <QFile>
+#include <QFocusEvent>
+#include <QFont>
+
+#include <algorithm>
+
+namespace {
+
+constexpr qint64 kChunkSize = 4 * 1024 * 1024;
+
+// Styles are never used (plain text only) and large positions let a pane hold more than 2 GB.
+constexpr long kDocumentOptions = QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE
+                                  | QsciScintillaBase::SC_DOCUMENTOPTION_TEXT_LARGE;
+
+} // namespace
+
+PaneControl::PaneControl(QWidget *parent)
+    : QsciScintilla(parent)
+{
+    installPaneAccessibility();
+
+    QFont font(QStringLiteral("Arial"), 9);
+    font.setBold(true);
+    setFont(font);
+    setPaper(palette().color(QPalette::Base));
+    setWrapMode(WrapNone);
+    for (int margin = 0; margin < 5; ++margin)
+        setMarginWidth(margin, 0);
+    setCaretLineVisible(false);
+    setBraceMatching(NoBraceMatch);
+    setAutoIndent(false);
+
+    // Nothing listens to modification events; with them on, every insertion would also pay for
+    // the notifications' bookkeeping.
+    SendScintilla(SCI_SETMODEVENTMASK, 0ul);
+    SendScintilla(SCI_SETSCROLLWIDTH, 1ul);
+    SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1ul);
+    viewport()->setMouseTracking(true);
+
+    beginDocument(0);
+    endDocument();
+}
+
+QByteArray PaneControl::Text() const
+{
+    const qint64 size = length();
+    if (size == 0)
+        return {};
+    const auto *data = reinterpret_cast<const char *>(
+        SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+    return QByteArray(data, size);
+}
+
+void PaneControl::SetText(const QByteArray &text)
+{
+    beginDocument(text.size());
+    appendRaw(text.constData(), text.size());
+    endDocument();
+}
+
+void PaneControl::AppendText(const QByteArray &text)
+{
+    const bool wasEmpty = length() == 0;
+    SendScintilla(SCI_SETUNDOCOLLECTION, 0ul);
+    appendRaw(text.constData(), text.size());
+    SendScintilla(SCI_EMPTYUNDOBUFFER);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 1ul);
+    if (wasEmpty)
+        followLineEnds();
+}
+
+void PaneControl::LoadFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw platform::Failure(file.errorString());
+    const qint64 size = file.size();
+    beginDocument(size);
+    QByteArray chunk(std::clamp<qint64>(size, 1, kChunkSize), Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = file.read(chunk.data(), chunk.size());
+        if (got < 0) {
+            const QString why = file.errorString();
+            beginDocument(0);
+            endDocument();
+            throw platform::Failure(why);
+        }
+        if (got == 0)
+            break;
+        appendRaw(chunk.constData(), got);
+    }
+    endDocument();
+}
+
+qint64 PaneControl::length() const
+{
+    return static_cast<qint64>(SendScintilla(SCI_GETLENGTH));
+}
+
+QPoint PaneControl::scrollPosition() const
+{
+    const long firstLine = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+    return {static_cast<int>(SendScintilla(SCI_GETXOFFSET)),
+            static_cast<int>(firstLine * lineHeight())};
+}
+
+void PaneControl::setScrollPosition(QPoint position)
+{
+    SendScintilla(SCI_SETXOFFSET, static_cast<unsigned long>(std::max(0, position.x())));
+    const int height = std::max(1, lineHeight());
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(std::max(0, position.y()) / height));
+}
+
+int PaneControl::lineHeight() const
+{
+    return static_cast<int>(SendScintilla(SCI_TEXTHEIGHT, 0ul));
+}
+
+void PaneControl::focusInEvent(QFocusEvent *event)
+{
+    QsciScintilla::focusInEvent(event);
+    emit focusReceived();
+}
+
+void PaneControl::mouseMoveEvent(QMouseEvent *event)
+{
+    emit pointerMoved();
+    QsciScintilla::mouseMoveEvent(event);
+}
+
+bool PaneControl::focusNextPrevChild(bool next)
+{
+    // Tab moves on through the window's controls, as in every other control of the window.
+    return QWidget::focusNextPrevChild(next);
+}
+
+void PaneControl::beginDocument(qint64 capacity)
+{
+    // A fresh document per content frees the old one whole and starts with an empty history.
+    const long document = SendScintilla(SCI_CREATEDOCUMENT, static_cast<unsigned long>(capacity + 1),
+                                        kDocumentOptions);
+    SendScintilla(SCI_SETDOCPOINTER, 0ul, document);
+    SendScintilla(SCI_RELEASEDOCUMENT, 0ul, document);
+    SendScintilla(SCI_SETCODEPAGE, static_cast<unsigned long>(SC_CP_UTF8));
+    SendScintilla(SCI_SETUNDOCOLLECTION, 0ul);
+    if (capacity > 0)
+        SendScintilla(SCI_ALLOCATE, static_cast<unsigned long>(capacity + 1));
+}
+
+void PaneControl::appendRaw(const char *data, qint64 size)
+{
+    if (size > 0)
+        SendScintilla(SCI_APPENDTEXT, static_cast<unsigned long>(size), data);
+}
+
+void PaneControl::endDocument()
+{
+    SendScintilla(SCI_SETUNDOCOLLECTION, 1ul);
+    SendScintilla(SCI_EMPTYUNDOBUFFER);
+    SendScintilla(SCI_SETSAVEPOINT);
+    SendScintilla(SCI_GOTOPOS, 0ul);
+    followLineEnds();
+}
+
+void PaneControl::followLineEnds()
+{
+    // Enter continues the line ends of the text's first line end; without one, this platform's.
+    const qint64 size = length();
+    const auto *data = size ? reinterpret_cast<const char *>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER))
+                            : nullptr;
+    const char *end = data + size;
+    const char *cr = data ? std::find(data, end, '\r') : nullptr;
+    const char *lf = data ? std::find(data, end, '\n') : nullptr;
+    long mode = SC_EOL_LF;
+    if (cr && cr != end && (lf == end || cr < lf))
+        mode = (cr + 1 != end && cr[1] == '\n') ? SC_EOL_CRLF : SC_EOL_CR;
+    SendScintilla(SCI_SETEOLMODE, static_cast<unsigned long>(mode));
+}

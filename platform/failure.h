@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+namespace platform {
+
+/// A failed operation, carrying the message that the platform itself gave for it
+/// (`QFile::errorString()`, `strerror`, ...). Guarded handlers turn it into the error report.
+class Failure : public std::runtime_error
+{
+public:
+    explicit Failure(const QString &message)
+        : std::runtime_error(message.toStdString()), m_message(message) {}
+
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+} // namespace platform

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+namespace platform {
+
+/// File-system services. Every failing call throws `Failure` with the system's own message.
+class FileServices
+{
+public:
+    virtual ~FileServices() = default;
+    /// The last-modified time of the entry named by `path` (a file that cannot be read still has one).
+    virtual QDateTime lastModified(const QString &path) const = 0;
+    /// True when a directory listing of plain files names `path`: folders, hidden files and
+    /// anything that is not a regular file do not count. Never throws.
+    virtual bool listsAsPlainFile(const QString &path) const = 0;
+    virtual QByteArray readAll(const QString &path) const = 0;
+    /// Replaces the file's content with `data` only once every byte is safely written; on any
+    /// failure the old file stays as it was and no temporary file remains. Writes through a
+    /// symbolic link to its target and keeps the file's permission bits.
+    virtual void writeAtomically(const QString &path, const QByteArray &data) = 0;
+};
+
+} // namespace platform

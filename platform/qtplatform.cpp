@@ -1,0 +1,177 @@
+#include "qtplatform.h"
+
+#include "applicationtitle.h"
+#include "failure.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSaveFile>
+#include <QSettings>
+#include <QTime>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace platform {
+
+namespace {
+
+QString nameFilter(const FileFilter &filter)
+{
+    // Qt reads the patterns from the label's last parentheses; "*.*" there would hide every file
+    // without a dot on this platform, so such an entry matches everything.
+    if (filter.pattern == QLatin1String("*.*") || filter.pattern == QLatin1String("*"))
+        return filter.label.endsWith(QLatin1Char(')')) ? filter.label.left(filter.label.lastIndexOf(QLatin1Char('('))) + QStringLiteral("(*)")
+                                                       : filter.label + QStringLiteral(" (*)");
+    return filter.label.contains(QLatin1Char('(')) ? filter.label
+                                                   : filter.label + QStringLiteral(" (") + filter.pattern + QLatin1Char(')');
+}
+
+QFileDialog *makeDialog(const FileDialogOptions &options)
+{
+    auto *dialog = new QFileDialog(QApplication::activeWindow(), options.title);
+    QStringList filters;
+    for (const FileFilter &filter : options.filters)
+        filters << nameFilter(filter);
+    dialog->setNameFilters(filters);
+    if (!options.fileName.isEmpty())
+        dialog->selectFile(options.fileName);
+    return dialog;
+}
+
+} // namespace
+
+QStringList QtFileDialogs::getOpenFileNames(const FileDialogOptions &options)
+{
+    std::unique_ptr<QFileDialog> dialog(makeDialog(options));
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(options.allowMultiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles() : QStringList();
+}
+
+QString QtFileDialogs::getSaveFileName(const FileDialogOptions &options)
+{
+    std::unique_ptr<QFileDialog> dialog(makeDialog(options));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite); // the saver asks its own question
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return {};
+    return dialog->selectedFiles().constFirst();
+}
+
+MessageAnswer QtMessageBoxes::show(const MessageRequest &request)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    box.setText(request.text);
+    box.setWindowTitle(request.title.isEmpty() ? applicationTitle() : request.title);
+    box.setIcon(request.icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon);
+    if (request.buttons == MessageButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(request.defaultButton == MessageAnswer::No ? QMessageBox::No : QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes: return MessageAnswer::Yes;
+    case QMessageBox::Ok: return MessageAnswer::Ok;
+    default: return MessageAnswer::No;
+    }
+}
+
+QString QtSettingsStore::read(const QString &application, const QString &section, const QString &key,
+                              const QString &defaultValue) const
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, application, application);
+    settings.beginGroup(section);
+    return settings.value(key, defaultValue).toString();
+}
+
+void QtSettingsStore::write(const QString &application, const QString &section, const QString &key,
+                            const QString &value)
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, application, application);
+    settings.beginGroup(section);
+    settings.setValue(key, value);
+    settings.endGroup();
+    settings.sync();
+}
+
+QDateTime QtFileServices::lastModified(const QString &path) const
+{
+    if (path.isEmpty())
+        throw Failure(QStringLiteral("Bad file name or number"));
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        throw Failure(QString::fromLocal8Bit(std::strerror(errno)));
+    return QDateTime::fromSecsSinceEpoch(info.st_mtim.tv_sec);
+}
+
+bool QtFileServices::listsAsPlainFile(const QString &path) const
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return false;
+    return !info.dir().entryList({info.fileName()}, QDir::Files | QDir::NoDotAndDotDot).isEmpty();
+}
+
+QByteArray QtFileServices::readAll(const QString &path) const
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(file.errorString());
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw Failure(file.errorString());
+    return data;
+}
+
+void QtFileServices::writeAtomically(const QString &path, const QByteArray &data)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw Failure(file.errorString());
+    const qint64 written = file.write(data);
+    if (written != data.size()) {
+        // A short write on a full disk sets no error of its own: never let it replace the old file.
+        const QString why = file.error() != QFileDevice::NoError ? file.errorString()
+                                                                 : QStringLiteral("Disk full");
+        file.cancelWriting();
+        file.commit();
+        throw Failure(why);
+    }
+    if (!file.commit())
+        throw Failure(file.errorString());
+}
+
+void QtShell::openFolder(const QString &path)
+{
+    QProcess::startDetached(QStringLiteral("xdg-open"), {path});
+}
+
+void QtShell::openUrl(const QUrl &url)
+{
+    QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString()});
+}
+
+int QtClock::secondsSinceMidnight() const
+{
+    return QTime::currentTime().msecsSinceStartOfDay() / 1000;
+}
+
+QtPlatform::QtPlatform() = default;
+
+Platform QtPlatform::platform()
+{
+    return Platform{m_dialogs, m_messages, m_settings, m_files, m_shell, m_random, m_clock,
+                    QCoreApplication::applicationDirPath()};
+}
+
+} // namespace platform

@@ -1,0 +1,72 @@
+#include "syncswitch.h"
+
+#include "failure.h"
+#include "settingsstore.h"
+
+#include <QCheckBox>
+
+#include <limits>
+
+namespace {
+const QString kApplication = QStringLiteral("Tarnhollow");
+const QString kSection = QStringLiteral("Brassfinch");
+const QString kKey = QStringLiteral("Check1");
+const QString kDefaultState = QStringLiteral("1");
+const QString kOnCaption = QStringLiteral("Synchronous Scrolling is on");
+const QString kOffCaption = QStringLiteral("Synchronous Scrolling is off");
+
+int parseState(const QString &stored)
+{
+    bool isNumber = false;
+    const qlonglong number = stored.trimmed().toLongLong(&isNumber);
+    if (!isNumber)
+        throw platform::Failure(QStringLiteral("Type mismatch"));
+    if (number < std::numeric_limits<qint16>::min() || number > std::numeric_limits<qint16>::max())
+        throw platform::Failure(QStringLiteral("Overflow"));
+    if (number < SyncSwitch::kOff || number > SyncSwitch::kGreyed)
+        throw platform::Failure(QStringLiteral("Invalid property value"));
+    return static_cast<int>(number);
+}
+} // namespace
+
+SyncSwitch::SyncSwitch(QCheckBox *box, platform::SettingsStore &settings, QObject *parent)
+    : QObject(parent), m_box(box), m_settings(settings)
+{
+    connect(m_box, &QCheckBox::stateChanged, this, [this](int) {
+        // The greyed state comes only from a stored value; clicks tick and untick.
+        if (m_box->checkState() != Qt::PartiallyChecked)
+            m_box->setTristate(false);
+        Check1_Click();
+    });
+}
+
+int SyncSwitch::state() const
+{
+    switch (m_box->checkState()) {
+    case Qt::Checked: return kOn;
+    case Qt::PartiallyChecked: return kGreyed;
+    default: return kOff;
+    }
+}
+
+void SyncSwitch::restore()
+{
+    setState(parseState(m_settings.read(kApplication, kSection, kKey, kDefaultState)));
+}
+
+void SyncSwitch::showOnCaption() { m_box->setText(kOnCaption); }
+void SyncSwitch::showOffCaption() { m_box->setText(kOffCaption); }
+
+void SyncSwitch::Check1_Click()
+{
+    m_settings.write(kApplication, kSection, kKey, QString::number(state()));
+    if (state() == kOn)
+        showOnCaption();
+    else
+        showOffCaption();
+}
+
+void SyncSwitch::setState(int state)
+{
+    m_box->setCheckState(state == kOn ? Qt::Checked : state == kGreyed ? Qt::PartiallyChecked : Qt::Unchecked);
+}

@@ -1,0 +1,87 @@
+#include "fakeplatform.h"
+
+#include "qtplatform.h"
+
+namespace {
+QString settingsKey(const QString &application, const QString &section, const QString &key)
+{
+    return application + QLatin1Char('/') + section + QLatin1Char('/') + key;
+}
+platform::QtFileServices &realFiles()
+{
+    static platform::QtFileServices files;
+    return files;
+}
+} // namespace
+
+QStringList FakeFileDialogs::getOpenFileNames(const platform::FileDialogOptions &options)
+{
+    asked << options;
+    if (openAnswers.empty())
+        return {};
+    QStringList answer = openAnswers.front();
+    openAnswers.pop_front();
+    return answer;
+}
+
+QString FakeFileDialogs::getSaveFileName(const platform::FileDialogOptions &options)
+{
+    asked << options;
+    if (saveAnswers.empty())
+        return {};
+    QString answer = saveAnswers.front();
+    saveAnswers.pop_front();
+    return answer;
+}
+
+platform::MessageAnswer FakeMessageBoxes::show(const platform::MessageRequest &request)
+{
+    shown << request;
+    if (onShow)
+        onShow(request);
+    if (answers.empty())
+        return request.defaultButton;
+    const platform::MessageAnswer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+QString FakeSettingsStore::read(const QString &application, const QString &section, const QString &key,
+                                const QString &defaultValue) const
+{
+    return values.value(settingsKey(application, section, key), defaultValue);
+}
+
+void FakeSettingsStore::write(const QString &application, const QString &section, const QString &key,
+                              const QString &value)
+{
+    values.insert(settingsKey(application, section, key), value);
+    ++writes;
+}
+
+QDateTime FakeFileServices::lastModified(const QString &path) const
+{
+    return (real ? *real : realFiles()).lastModified(path);
+}
+
+bool FakeFileServices::listsAsPlainFile(const QString &path) const
+{
+    return (real ? *real : realFiles()).listsAsPlainFile(path);
+}
+
+QByteArray FakeFileServices::readAll(const QString &path) const
+{
+    return (real ? *real : realFiles()).readAll(path);
+}
+
+void FakeFileServices::writeAtomically(const QString &path, const QByteArray &data)
+{
+    (real ? *real : realFiles()).writeAtomically(path, data);
+}
+
+FakePlatform::FakePlatform() = default;
+
+platform::Platform FakePlatform::platform()
+{
+    return platform::Platform{dialogs, messages, settings, files, shell, random, clock, programDirectory};
+}
