@@ -33,13 +33,6 @@ PaneAccessible::PaneAccessible(PaneControl *pane)
 {
 }
 
-PaneAccessible::~PaneAccessible()
-{
-    if (m_indexed && pane())
-        pane()->SendScintilla(QsciScintillaBase::SCI_RELEASELINECHARACTERINDEX,
-                              static_cast<unsigned long>(kIndexKind));
-}
-
 PaneControl *PaneAccessible::pane() const
 {
     return static_cast<PaneControl *>(widget());
@@ -72,13 +65,11 @@ QAccessible::State PaneAccessible::state() const
 
 void PaneAccessible::ensureIndex() const
 {
-    // The engine keeps the index up to date across edits once it exists; panes nobody reads
-    // aloud never pay for it.
-    if (!m_indexed) {
+    // The engine keeps the index up to date across edits once the document has one; panes
+    // nobody reads aloud never pay for it. Each new content is a new document, so look each time.
+    if (!(pane()->SendScintilla(QsciScintillaBase::SCI_GETLINECHARACTERINDEX) & kIndexKind))
         pane()->SendScintilla(QsciScintillaBase::SCI_ALLOCATELINECHARACTERINDEX,
                               static_cast<unsigned long>(kIndexKind));
-        m_indexed = true;
-    }
 }
 
 int PaneAccessible::offsetOfPosition(long position) const

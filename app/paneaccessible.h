@@ -16,7 +16,6 @@ class PaneAccessible : public QAccessibleWidget, public QAccessibleTextInterface
 {
 public:
     explicit PaneAccessible(PaneControl *pane);
-    ~PaneAccessible() override;
 
     void *interface_cast(QAccessible::InterfaceType type) override;
     QString text(QAccessible::Text type) const override;
@@ -43,6 +42,4 @@ public:
 private:
     PaneControl *pane() const;
     void ensureIndex() const;
-
-    mutable bool m_indexed = false;
 };

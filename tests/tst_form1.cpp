@@ -1,0 +1,206 @@
+#include "applicationtitle.h"
+#include "fakeplatform.h"
+#include "form1.h"
+#include "panecontrol.h"
+#include "startup.h"
+#include "syncswitch.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+const QString kKey = QStringLiteral("Tarnhollow/Brassfinch/Check1");
+}
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void controlsStandWhereTheLayoutPutsThem_data();
+    void controlsStandWhereTheLayoutPutsThem();
+    void windowIsFixedAtItsClientSize();
+    void timerTicksEveryTenthOfASecondFromCreation();
+
+    void startUpNamesTheWindowAndEmptiesThePanes();
+    void startUpRestoresTheSwitch_data();
+    void startUpRestoresTheSwitch();
+    void homePageOpensOnlyOnItsDraw_data();
+    void homePageOpensOnlyOnItsDraw();
+    void focusStartsInTheLeftPane();
+    void closingEndsTheProgramWithoutAQuestion();
+
+private:
+    FakePlatform m_fake;
+};
+
+void TestForm1::init()
+{
+    m_fake.messages.shown.clear();
+    m_fake.settings.values.clear();
+    m_fake.shell.urls.clear();
+    m_fake.random.fraction = 0.5;
+    platform::setApplicationTitle(QStringLiteral("Brassfinch"));
+}
+
+void TestForm1::controlsStandWhereTheLayoutPutsThem_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QRect>("geometry"); // pixels, relative to the parent
+    QTest::addColumn<qreal>("points");
+
+    QTest::newRow("Frame1") << "Frame1" << "Text File #1" << QRect(8, 8, 256, 321) << 9.0;
+    QTest::newRow("Frame3") << "Frame3" << "Text File #2" << QRect(272, 8, 256, 321) << 9.0;
+    QTest::newRow("Frame2") << "Frame2" << "Down Arrow Sync Option" << QRect(8, 470, 520, 59) << 9.0;
+    QTest::newRow("RichTextBox1") << "RichTextBox1" << "" << QRect(16, 20, 224, 289) << 9.0;
+    QTest::newRow("RichTextBox2") << "RichTextBox2" << "" << QRect(16, 20, 224, 289) << 9.0;
+    QTest::newRow("Check1") << "Check1" << "Synchronous Scrolling is x" << QRect(16, 20, 489, 27) << 11.25;
+    QTest::newRow("PushButton3") << "PushButton3" << "Open File 1" << QRect(8, 337, 256, 27) << 11.25;
+    QTest::newRow("PushButton4") << "PushButton4" << "Open File 2" << QRect(272, 337, 256, 27) << 11.25;
+    QTest::newRow("PushButton2") << "PushButton2" << "Save File 1" << QRect(8, 371, 256, 27) << 11.25;
+    QTest::newRow("PushButton5") << "PushButton5" << "Save File 2" << QRect(272, 371, 256, 27) << 11.25;
+    QTest::newRow("PushButton7") << "PushButton7" << "Clear File 1" << QRect(8, 405, 256, 27) << 11.25;
+    QTest::newRow("PushButton6") << "PushButton6" << "Clear File 2" << QRect(272, 405, 256, 27) << 11.25;
+    QTest::newRow("PushButton9") << "PushButton9" << "Load Sample/Example Files" << QRect(8, 439, 256, 27) << 11.25;
+    QTest::newRow("PushButton1") << "PushButton1" << "Show Full Screen" << QRect(272, 439, 256, 27) << 11.25;
+}
+
+void TestForm1::controlsStandWhereTheLayoutPutsThem()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QRect, geometry);
+    QFETCH(qreal, points);
+
+    Form1 form(m_fake.platform());
+    const QMap<QString, QWidget *> controls{
+        {"Frame1", form.Frame1}, {"Frame2", form.Frame2}, {"Frame3", form.Frame3},
+        {"RichTextBox1", form.RichTextBox1}, {"RichTextBox2", form.RichTextBox2}, {"Check1", form.Check1},
+        {"PushButton1", form.PushButton1}, {"PushButton2", form.PushButton2}, {"PushButton3", form.PushButton3},
+        {"PushButton4", form.PushButton4}, {"PushButton5", form.PushButton5}, {"PushButton6", form.PushButton6},
+        {"PushButton7", form.PushButton7}, {"PushButton9", form.PushButton9}};
+    QWidget *control = controls.value(name);
+    QVERIFY(control);
+    QCOMPARE(control->geometry(), geometry);
+    QCOMPARE(control->font().family(), QStringLiteral("Arial"));
+    QVERIFY(control->font().bold());
+    QCOMPARE(control->font().pointSizeF(), points);
+    if (auto *box = qobject_cast<QGroupBox *>(control))
+        QCOMPARE(box->title(), caption);
+    else if (auto *button = qobject_cast<QAbstractButton *>(control))
+        QCOMPARE(button->text(), caption);
+}
+
+void TestForm1::windowIsFixedAtItsClientSize()
+{
+    Form1 form(m_fake.platform());
+    QCOMPARE(form.size(), QSize(536, 538));
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    QCOMPARE(form.palette().color(QPalette::Window), QColor(Qt::white));
+    QVERIFY(form.RichTextBox1->parentWidget() == form.Frame1);
+    QVERIFY(form.RichTextBox2->parentWidget() == form.Frame3);
+    QVERIFY(form.Check1->parentWidget() == form.Frame2);
+}
+
+void TestForm1::timerTicksEveryTenthOfASecondFromCreation()
+{
+    Form1 form(m_fake.platform());
+    QVERIFY(form.Timer1->isActive());
+    QCOMPARE(form.Timer1->interval(), 100);
+}
+
+void TestForm1::startUpNamesTheWindowAndEmptiesThePanes()
+{
+    Form1 form(m_fake.platform());
+    form.RichTextBox1->SetText("left");
+    form.RichTextBox2->SetText("right");
+    form.Form_Load();
+    QCOMPARE(form.windowTitle(), QStringLiteral("Brassfinch"));
+    QVERIFY(!form.windowIcon().isNull());
+    QCOMPARE(platform::applicationTitle(), applicationTitleFor(kProductName));
+    QVERIFY(form.RichTextBox1->Text().isEmpty());
+    QVERIFY(form.RichTextBox2->Text().isEmpty());
+    QVERIFY2(m_fake.messages.shown.isEmpty(), "a clean start shows no message");
+}
+
+void TestForm1::startUpRestoresTheSwitch_data()
+{
+    QTest::addColumn<QString>("stored"); // null: absent
+    QTest::addColumn<Qt::CheckState>("state");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<int>("reports");
+    QTest::newRow("first start") << QString() << Qt::Checked << "Synchronous Scrolling is on" << 0;
+    QTest::newRow("stored 0") << "0" << Qt::Unchecked << "Synchronous Scrolling is off" << 0;
+    QTest::newRow("stored 2") << "2" << Qt::PartiallyChecked << "Synchronous Scrolling is off" << 0;
+    QTest::newRow("letters") << "on" << Qt::Unchecked << "Synchronous Scrolling is off" << 1;
+}
+
+void TestForm1::startUpRestoresTheSwitch()
+{
+    QFETCH(QString, stored);
+    QFETCH(Qt::CheckState, state);
+    QFETCH(QString, caption);
+    QFETCH(int, reports);
+    if (!stored.isNull())
+        m_fake.settings.values.insert(kKey, stored);
+    Form1 form(m_fake.platform());
+    form.Form_Load();
+    QCOMPARE(form.Check1->checkState(), state);
+    QCOMPARE(form.Check1->text(), caption);
+    QCOMPARE(m_fake.messages.shown.size(), reports);
+    if (reports) {
+        QCOMPARE(m_fake.messages.shown[0].title, QStringLiteral("Application Error"));
+        QVERIFY(m_fake.messages.shown[0].text.contains("\r\nin Quillmere2021/08/31.Form1.Form_Load at line 130\r\r"));
+        QCOMPARE(m_fake.settings.values.value(kKey), stored);
+    }
+}
+
+void TestForm1::homePageOpensOnlyOnItsDraw_data()
+{
+    QTest::addColumn<double>("fraction");
+    QTest::addColumn<int>("opened");
+    QTest::newRow("draw 7") << 0.065 << 1;
+    QTest::newRow("draw 50") << 0.495 << 0;
+}
+
+void TestForm1::homePageOpensOnlyOnItsDraw()
+{
+    QFETCH(double, fraction);
+    QFETCH(int, opened);
+    m_fake.random.fraction = fraction;
+    Form1 form(m_fake.platform());
+    form.Form_Load();
+    QCOMPARE(m_fake.shell.urls.size(), opened);
+    if (opened)
+        QCOMPARE(m_fake.shell.urls.first(), kHomePage);
+}
+
+void TestForm1::focusStartsInTheLeftPane()
+{
+    Form1 form(m_fake.platform());
+    form.Form_Load();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(form.RichTextBox1));
+}
+
+void TestForm1::closingEndsTheProgramWithoutAQuestion()
+{
+    Form1 form(m_fake.platform());
+    form.Form_Load();
+    form.RichTextBox1->SetText("unsaved");
+    int ended = 0;
+    form.setProgramEnd([&] { ++ended; });
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(form.close());
+    QCOMPARE(ended, 1);
+    QVERIFY(m_fake.messages.shown.isEmpty());
+}
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"

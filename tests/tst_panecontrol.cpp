@@ -1,0 +1,237 @@
+#include "failure.h"
+#include "paneaccessible.h"
+#include "panecontrol.h"
+
+#include <QAccessible>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QByteArray longLines(int lines, int width)
+{
+    QByteArray text;
+    for (int i = 0; i < lines; ++i)
+        text += QByteArray::number(i) + ' ' + QByteArray(width, 'x') + '\n';
+    return text;
+}
+} // namespace
+
+class TestPaneControl : public QObject
+{
+    Q_OBJECT
+private slots:
+    void textComesBackByteForByte_data();
+    void textComesBackByteForByte();
+    void loadedFileComesBackByteForByte_data();
+    void loadedFileComesBackByteForByte();
+    void loadReplacesTheWholeContent();
+    void unreadableFileFailsWithTheSystemsMessage();
+    void appendAddsOnlyAtTheEnd();
+    void enterContinuesTheTextsLineEnds_data();
+    void enterContinuesTheTextsLineEnds();
+
+    void scrollPositionIsInPixelsAndWholeLines();
+    void scrollBeyondTheEndIsClampedNotAnError();
+    void focusAndPointerMovesAreRaised();
+
+    void accessibleInterfaceIsOursWithNameRoleAndOffsets();
+    void accessibleOffsetsCountUtf16Units();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestPaneControl::textComesBackByteForByte_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("crlf") << QByteArray("one\r\ntwo\r\n");
+    QTest::newRow("lone cr") << QByteArray("one\rtwo\r");
+    QTest::newRow("mixed line ends") << QByteArray("a\r\nb\nc\rd\n\re");
+    QTest::newRow("no final line end") << QByteArray("last line");
+    QTest::newRow("nul bytes") << QByteArray("a\0b\0\0c", 6);
+    QTest::newRow("invalid utf-8") << QByteArray("ok \xff\xfe \xc3 \x80 \xed\xa0\x80 end");
+    QTest::newRow("bom") << QByteArray("\xef\xbb\xbfwith bom\n");
+    QTest::newRow("outside the bmp") << QByteArray("\xf0\x9f\x90\xa6 bird \xf0\x9d\x84\x9e clef");
+    QTest::newRow("only a cr") << QByteArray("\r");
+}
+
+void TestPaneControl::textComesBackByteForByte()
+{
+    QFETCH(QByteArray, bytes);
+    PaneControl pane;
+    pane.SetText("something else first");
+    pane.SetText(bytes);
+    QCOMPARE(pane.Text(), bytes);
+    QCOMPARE(pane.length(), bytes.size());
+}
+
+void TestPaneControl::loadedFileComesBackByteForByte_data()
+{
+    textComesBackByteForByte_data();
+    // Crosses the loader's chunk size with a multi-byte character split across the boundary.
+    QByteArray big;
+    while (big.size() < 4 * 1024 * 1024 - 100)
+        big += QByteArray(99, 'a') + '\n';
+    big += QByteArray(4 * 1024 * 1024 - 1 - big.size(), 'b');
+    big += "\xe2\x82\xac tail\r\n";
+    QTest::newRow("across a chunk boundary") << big;
+}
+
+void TestPaneControl::loadedFileComesBackByteForByte()
+{
+    QFETCH(QByteArray, bytes);
+    const QString path = m_dir.filePath("file.txt");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+    file.close();
+
+    PaneControl pane;
+    pane.LoadFile(path);
+    QVERIFY2(pane.Text() == bytes, "the file's bytes must reach the pane unchanged");
+}
+
+void TestPaneControl::loadReplacesTheWholeContent()
+{
+    const QString path = m_dir.filePath("short.txt");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("short");
+    file.close();
+
+    PaneControl pane;
+    pane.SetText(QByteArray(10000, 'z'));
+    pane.LoadFile(path);
+    QCOMPARE(pane.Text(), QByteArray("short"));
+}
+
+void TestPaneControl::unreadableFileFailsWithTheSystemsMessage()
+{
+    PaneControl pane;
+    pane.SetText("kept?");
+    try {
+        pane.LoadFile(m_dir.filePath("missing/none.txt"));
+        QFAIL("loading a missing file must fail");
+    } catch (const platform::Failure &failure) {
+        QVERIFY2(!failure.message().isEmpty(), "the failure carries the system's message");
+    }
+}
+
+void TestPaneControl::appendAddsOnlyAtTheEnd()
+{
+    PaneControl pane;
+    pane.SetText(QByteArray("a\0b", 3));
+    pane.AppendText("\r");
+    QCOMPARE(pane.Text(), QByteArray("a\0b\r", 4));
+    PaneControl empty;
+    empty.AppendText("\r");
+    QCOMPARE(empty.Text(), QByteArray("\r"));
+}
+
+void TestPaneControl::enterContinuesTheTextsLineEnds_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("expectedAfterEnter");
+    QTest::newRow("crlf file") << QByteArray("a\r\nb") << QByteArray("\r\na\r\nb");
+    QTest::newRow("lf file") << QByteArray("a\nb\r\n") << QByteArray("\na\nb\r\n");
+    QTest::newRow("cr file") << QByteArray("a\rb\n") << QByteArray("\ra\rb\n");
+    QTest::newRow("no line end") << QByteArray("ab") << QByteArray("\nab");
+}
+
+void TestPaneControl::enterContinuesTheTextsLineEnds()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, expectedAfterEnter);
+    PaneControl pane;
+    pane.SetText(bytes);
+    pane.show();
+    pane.setFocus();
+    QTest::keyClick(&pane, Qt::Key_Return);
+    QCOMPARE(pane.Text(), expectedAfterEnter);
+}
+
+void TestPaneControl::scrollPositionIsInPixelsAndWholeLines()
+{
+    PaneControl pane;
+    pane.resize(300, 200);
+    pane.SetText(longLines(500, 400));
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    const int h = pane.lineHeight();
+    QVERIFY(h > 0);
+
+    pane.setScrollPosition(QPoint(37, 10 * h + h / 2));
+    QCOMPARE(pane.scrollPosition(), QPoint(37, 10 * h));
+    pane.setScrollPosition(QPoint(0, 0));
+    QCOMPARE(pane.scrollPosition(), QPoint(0, 0));
+}
+
+void TestPaneControl::scrollBeyondTheEndIsClampedNotAnError()
+{
+    PaneControl pane;
+    pane.resize(300, 200);
+    pane.SetText(longLines(20, 10));
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    pane.setScrollPosition(QPoint(0, 100000 * pane.lineHeight()));
+    QVERIFY(pane.scrollPosition().y() < 20 * pane.lineHeight());
+}
+
+void TestPaneControl::focusAndPointerMovesAreRaised()
+{
+    QWidget window;
+    auto *other = new QPushButton("first", &window);
+    auto *pane = new PaneControl(&window);
+    pane->setGeometry(0, 30, 200, 200);
+    other->setFocus();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QSignalSpy focus(pane, &PaneControl::focusReceived);
+    QSignalSpy pointer(pane, &PaneControl::pointerMoved);
+
+    QTest::mouseMove(pane->viewport(), QPoint(50, 50));
+    QTRY_VERIFY(pointer.count() >= 1);
+
+    QCOMPARE(focus.count(), 0);
+    pane->setFocus(Qt::TabFocusReason);
+    QTRY_COMPARE(focus.count(), 1);
+}
+
+void TestPaneControl::accessibleInterfaceIsOursWithNameRoleAndOffsets()
+{
+    PaneControl pane;
+    pane.setAccessibleName("Text File #1");
+    pane.SetText("first line\nsecond line\n");
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(&pane);
+    QVERIFY(iface);
+    QVERIFY2(dynamic_cast<PaneAccessible *>(iface), "the engine's own interface would walk the whole document");
+    QCOMPARE(iface->role(), QAccessible::EditableText);
+    QCOMPARE(iface->text(QAccessible::Name), QStringLiteral("Text File #1"));
+
+    QAccessibleTextInterface *text = iface->textInterface();
+    QVERIFY(text);
+    QCOMPARE(text->characterCount(), 23);
+    pane.SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 14ul);
+    QCOMPARE(text->cursorPosition(), 14);
+    QCOMPARE(text->text(11, 17), QStringLiteral("second"));
+    text->setCursorPosition(3);
+    QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS), 3l);
+}
+
+void TestPaneControl::accessibleOffsetsCountUtf16Units()
+{
+    PaneControl pane;
+    // "é" is two bytes and one unit; the bird is four bytes and two units.
+    pane.SetText("\xc3\xa9\n\xf0\x9f\x90\xa6x\nend");
+    QAccessibleTextInterface *text = QAccessible::queryAccessibleInterface(&pane)->textInterface();
+    QCOMPARE(text->characterCount(), QString::fromUtf8("\xc3\xa9\n\xf0\x9f\x90\xa6x\nend").size());
+    pane.SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 7ul); // after the bird
+    QCOMPARE(text->cursorPosition(), 4);
+    QCOMPARE(text->text(2, 5), QString::fromUtf8("\xf0\x9f\x90\xa6x"));
+}
+
+QTEST_MAIN(TestPaneControl)
+#include "tst_panecontrol.moc"

@@ -1,0 +1,114 @@
+#include "failure.h"
+#include "fakeplatform.h"
+#include "syncswitch.h"
+
+#include <QCheckBox>
+#include <QTest>
+
+namespace {
+const QString kKey = QStringLiteral("Tarnhollow/Brassfinch/Check1");
+}
+
+class TestSyncSwitch : public QObject
+{
+    Q_OBJECT
+private slots:
+    void restoreGivesTheStoredState_data();
+    void restoreGivesTheStoredState();
+    void unusableStoredTextFailsAndKeepsTheBox_data();
+    void unusableStoredTextFailsAndKeepsTheBox();
+    void everyChangeIsStoredAtOnceWithItsCaption();
+    void clickFromGreyedTicksAndNeverReturnsToGreyed();
+};
+
+void TestSyncSwitch::restoreGivesTheStoredState_data()
+{
+    QTest::addColumn<QString>("stored"); // empty: key absent
+    QTest::addColumn<int>("state");
+    QTest::addColumn<bool>("on");
+    QTest::newRow("first start") << QString() << 1 << true;
+    QTest::newRow("stored 0") << "0" << 0 << false;
+    QTest::newRow("stored 1") << "1" << 1 << true;
+    QTest::newRow("stored 2 greyed") << "2" << 2 << false;
+    QTest::newRow("stored with spaces") << " 0 " << 0 << false;
+}
+
+void TestSyncSwitch::restoreGivesTheStoredState()
+{
+    QFETCH(QString, stored);
+    QFETCH(int, state);
+    QFETCH(bool, on);
+    FakeSettingsStore settings;
+    if (!stored.isNull())
+        settings.values.insert(kKey, stored);
+    QCheckBox box;
+    SyncSwitch sw(&box, settings);
+    sw.restore();
+    QCOMPARE(sw.state(), state);
+    QCOMPARE(sw.isOn(), on);
+}
+
+void TestSyncSwitch::unusableStoredTextFailsAndKeepsTheBox_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("letters") << "abc" << "Type mismatch";
+    QTest::newRow("empty text") << "" << "Type mismatch";
+    QTest::newRow("beyond 16 bits") << "40000" << "Overflow";
+    QTest::newRow("no state of the box") << "3" << "Invalid property value";
+    QTest::newRow("negative") << "-1" << "Invalid property value";
+}
+
+void TestSyncSwitch::unusableStoredTextFailsAndKeepsTheBox()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, message);
+    FakeSettingsStore settings;
+    settings.values.insert(kKey, stored);
+    QCheckBox box;
+    SyncSwitch sw(&box, settings);
+    try {
+        sw.restore();
+        QFAIL("an unusable stored value must fail");
+    } catch (const platform::Failure &failure) {
+        QCOMPARE(failure.message(), message);
+    }
+    QCOMPARE(sw.state(), 0);
+    QCOMPARE(settings.values.value(kKey), stored); // kept until the next change
+    QCOMPARE(settings.writes, 0);
+}
+
+void TestSyncSwitch::everyChangeIsStoredAtOnceWithItsCaption()
+{
+    FakeSettingsStore settings;
+    QCheckBox box;
+    SyncSwitch sw(&box, settings);
+    sw.restore(); // absent: on, and the change is written back
+    QCOMPARE(settings.values.value(kKey), QStringLiteral("1"));
+
+    box.click();
+    QCOMPARE(settings.values.value(kKey), QStringLiteral("0"));
+    QCOMPARE(box.text(), QStringLiteral("Synchronous Scrolling is off"));
+    box.click();
+    QCOMPARE(settings.values.value(kKey), QStringLiteral("1"));
+    QCOMPARE(box.text(), QStringLiteral("Synchronous Scrolling is on"));
+}
+
+void TestSyncSwitch::clickFromGreyedTicksAndNeverReturnsToGreyed()
+{
+    FakeSettingsStore settings;
+    settings.values.insert(kKey, "2");
+    QCheckBox box;
+    SyncSwitch sw(&box, settings);
+    sw.restore();
+    QCOMPARE(sw.state(), 2);
+    box.click();
+    QCOMPARE(sw.state(), 1);
+    box.click();
+    box.click();
+    QCOMPARE(sw.state(), 1);
+    QCOMPARE(settings.values.value(kKey), QStringLiteral("1"));
+}
+
+QTEST_MAIN(TestSyncSwitch)
+#include "tst_syncswitch.moc"
