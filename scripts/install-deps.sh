@@ -9,7 +9,7 @@ packages=(
     # run: the icon renderer, "Arial" (metric-compatible), opening folders and web pages
     libqt6svg6 fonts-liberation2 xdg-utils
     # test: a display server for the real-window test and a screenshot tool
-    xvfb xauth x11-apps imagemagick
+    xvfb xauth x11-apps imagemagick python3-xlib
 )
 
 missing=()
