@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <QtGlobal>
+
 #include <exception>
 #include <utility>
 
@@ -52,3 +54,19 @@ private:
     platform::MessageBoxes &m_messages;
     QString m_location;
 };
+
+/// Runs a handler that has no error report (ticks, hover, focus, the switch). Its failure is
+/// logged and dropped, so that nothing escapes into the event loop.
+template<typename Handler>
+void runUnguarded(const char *name, Handler &&handler) noexcept
+{
+    try {
+        std::forward<Handler>(handler)();
+    } catch (const platform::Failure &failure) {
+        qWarning("%s: %s", name, qPrintable(failure.message()));
+    } catch (const std::exception &failure) {
+        qWarning("%s: %s", name, failure.what());
+    } catch (...) {
+        qWarning("%s failed", name);
+    }
+}

@@ -1,6 +1,7 @@
 #include "syncswitch.h"
 
 #include "failure.h"
+#include "guardedhandler.h"
 #include "settingsstore.h"
 
 #include <QCheckBox>
@@ -36,7 +37,7 @@ SyncSwitch::SyncSwitch(QCheckBox *box, platform::SettingsStore &settings, QObjec
         // The greyed state comes only from a stored value; clicks tick and untick.
         if (m_box->checkState() != Qt::PartiallyChecked)
             m_box->setTristate(false);
-        Check1_Click();
+        runUnguarded("Check1_Click", [this] { Check1_Click(); });
     });
 }
 
