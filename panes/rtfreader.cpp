@@ -236,7 +236,7 @@ private:
             value = value * 16 + hexValue(*m_p++);
             ++digits;
         }
-        if (digits > 0)
+        if (digits == 2) // half an escape, as at the end of a cut-off file, is no character
             textByte(static_cast<unsigned char>(value));
     }
 
