@@ -1,6 +1,8 @@
 #include "rtfreader.h"
 
+#include <QRandomGenerator>
 #include <QStringDecoder>
+#include <QUtf8StringView>
 #include <QTest>
 
 class TestRtfReader : public QObject
@@ -14,6 +16,7 @@ private slots:
     void hostileInputEndsCleanly();
     void deepNestingNeedsNoCallStack();
     void otherCodePagesAreHonoured();
+    void mangledDocumentsStillGiveValidUtf8();
 };
 
 void TestRtfReader::bodyTextIsReadExactly_data()
@@ -117,6 +120,24 @@ void TestRtfReader::otherCodePagesAreHonoured()
         QSKIP("This Qt build has no decoder for code page 1251.");
     QCOMPARE(QString::fromUtf8(rtfToPlainText("{\\rtf1\\ansi\\ansicpg1251 \\'cf\\'f0\\'e8}")),
              QStringLiteral("При"));
+}
+
+void TestRtfReader::mangledDocumentsStillGiveValidUtf8()
+{
+    // Cut, flipped and shuffled copies of a document that uses every feature of the reader.
+    const QByteArray document =
+        "{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0 Arial;}}{\\*\\generator x;}\\uc1 caf\\'e9\\par "
+        "\\u8364?\\u-10179?\\u-8694?{\\field{\\*\\fldinst X}{\\fldrslt y}}\\bin2 {}\\tab\\~\\{\\}}";
+    const QByteArray alphabet = "{}\\'u-0123456789abcdefpar bin*\xE9\xFF\r\n";
+    QRandomGenerator random(20210831);
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray mangled = document.left(random.bounded(document.size() + 1));
+        const int edits = random.bounded(8);
+        for (int e = 0; e < edits && !mangled.isEmpty(); ++e)
+            mangled[random.bounded(mangled.size())] = alphabet[random.bounded(alphabet.size())];
+        const QByteArray text = rtfToPlainText(mangled);
+        QVERIFY2(QUtf8StringView(text).isValidUtf8(), mangled.constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRtfReader)
