@@ -30,6 +30,9 @@ Utf8Census countUtf8(QByteArrayView data);
 /// text counts as legacy only when its bytes break UTF-8 more often than they form it.
 TextEncoding detectEncoding(QByteArrayView data);
 
+/// Appends one code point as UTF-8.
+void appendUtf8(QByteArray &out, char32_t c);
+
 /// Windows-1252 bytes as UTF-8. The five bytes the code page leaves undefined map to the control
 /// characters of the same number, so nothing is dropped.
 QByteArray windows1252ToUtf8(QByteArrayView data);

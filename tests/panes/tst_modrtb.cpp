@@ -2,6 +2,7 @@
 #include "failure.h"
 #include "modrtb.h"
 #include "panecontrol.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,23 +14,6 @@
 
 using platform::MessageAnswer;
 
-namespace {
-
-void writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(file.errorString()));
-    QCOMPARE(file.write(data), data.size());
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-} // namespace
-
 class TestModRtb : public QObject
 {
     Q_OBJECT
@@ -37,14 +21,12 @@ class TestModRtb : public QObject
 private slots:
     void missingFileLeavesThePaneAndSaysSo_data();
     void missingFileLeavesThePaneAndSaysSo();
-    void loadReplacesTheWholeText();
     void foreignTextArrivesAsUtf8_data();
     void foreignTextArrivesAsUtf8();
     void richTextArrivesAsItsPlainText();
     void unloadableFileIsThrownToTheCaller();
     void newFileIsWrittenWithoutAQuestion();
     void overwriteAsksWithTheFullPath();
-    void overwriteDeclinedLeavesTheFile();
     void shorterTextLeavesNothingOfTheOld();
     void emptyPaneWritesAnEmptyFile();
     void saveThroughLinkWritesTheTarget();
@@ -82,19 +64,6 @@ void TestModRtb::missingFileLeavesThePaneAndSaysSo()
     QVERIFY2(box.title.isEmpty(), "the box carries the application title");
     QCOMPARE(box.icon, platform::MessageIcon::None);
     QCOMPARE(box.buttons, platform::MessageButtons::Ok);
-}
-
-void TestModRtb::loadReplacesTheWholeText()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("a.txt"));
-    writeFile(path, "short");
-    PaneControl pane;
-    pane.SetText("a much longer text than the file\r\n");
-    LoadPane(io(), pane, path);
-    QCOMPARE(pane.Text(), QByteArray("short"));
-    LoadPane(io(), pane, path);
-    QCOMPARE(pane.Text(), QByteArray("short"));
 }
 
 void TestModRtb::foreignTextArrivesAsUtf8_data()
@@ -168,19 +137,6 @@ void TestModRtb::overwriteAsksWithTheFullPath()
     QCOMPARE(box.buttons, platform::MessageButtons::YesNo);
     QCOMPARE(box.defaultButton, MessageAnswer::Yes);
     QCOMPARE(readFile(path), QByteArray("new"));
-}
-
-void TestModRtb::overwriteDeclinedLeavesTheFile()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("old.txt"));
-    writeFile(path, "old text");
-    PaneControl pane;
-    pane.SetText("new");
-    m_fake.messages.answers = {MessageAnswer::No};
-    SavePane(io(), pane, path);
-    QCOMPARE(readFile(path), QByteArray("old text"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("old.txt")});
 }
 
 void TestModRtb::shorterTextLeavesNothingOfTheOld()

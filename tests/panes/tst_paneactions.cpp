@@ -4,6 +4,7 @@
 #include "mousepointer.h"
 #include "paneactions.h"
 #include "panecontrol.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,24 +23,6 @@ using platform::MessageAnswer;
 namespace {
 
 const QString kReportTitle = QStringLiteral("Application Error");
-
-void writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path + QLatin1Char(' ') + file.errorString()));
-    QCOMPARE(file.write(data), data.size());
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-QStringList entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-}
 
 QList<platform::MessageRequest> reports(const FakeMessageBoxes &messages)
 {
