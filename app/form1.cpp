@@ -3,6 +3,7 @@
 #include "applicationtitle.h"
 #include "errorreport.h"
 #include "guardedhandler.h"
+#include "paneactions.h"
 #include "panecontrol.h"
 #include "programicon.h"
 #include "startup.h"
@@ -50,10 +51,19 @@ void paintBackground(QWidget *widget, const QColor &colour)
 } // namespace
 
 Form1::Form1(const platform::Platform &platform, QWidget *parent)
-    : QWidget(parent), m_platform(platform),
+    : QWidget(parent), CommonDialog1(platform.dialogs), m_platform(platform),
       m_endProgram([] { QCoreApplication::exit(0); })
 {
     buildLayout();
+    m_paneActions = std::make_unique<PaneActions>(m_platform, *RichTextBox1, *RichTextBox2, m_pointer,
+                                                  CommonDialog1);
+    connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
+    connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
+    connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
+    connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
+    connect(PushButton9, &QPushButton::clicked, this, &Form1::PushButton9_Click);
     m_switch = new SyncSwitch(Check1, m_platform.settings, this);
 
     Timer1 = new QTimer(this);
@@ -152,6 +162,14 @@ void Form1::Form_Load()
     else
         h.step(136, [&] { m_switch->showOffCaption(); });
 }
+
+void Form1::PushButton2_Click() { m_paneActions->PushButton2_Click(); }
+void Form1::PushButton3_Click() { m_paneActions->PushButton3_Click(); }
+void Form1::PushButton4_Click() { m_paneActions->PushButton4_Click(); }
+void Form1::PushButton5_Click() { m_paneActions->PushButton5_Click(); }
+void Form1::PushButton6_Click() { m_paneActions->PushButton6_Click(); }
+void Form1::PushButton7_Click() { m_paneActions->PushButton7_Click(); }
+void Form1::PushButton9_Click() { m_paneActions->PushButton9_Click(); }
 
 void Form1::applyVisualTheme()
 {

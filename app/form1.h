@@ -1,16 +1,19 @@
 #pragma once
 
+#include "commondialog.h"
 #include "mousepointer.h"
 #include "platform.h"
 
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class PaneControl;
 class QCheckBox;
 class QGroupBox;
 class QPushButton;
+class PaneActions;
 class QTimer;
 class SyncSwitch;
 
@@ -45,9 +48,19 @@ public:
     QPushButton *PushButton7 = nullptr;
     QPushButton *PushButton9 = nullptr;
     QTimer *Timer1 = nullptr;
+    CommonDialog CommonDialog1;
 
     MousePointer &mousePointer() { return m_pointer; }
     SyncSwitch &syncSwitch() { return *m_switch; }
+
+public slots:
+    void PushButton2_Click();
+    void PushButton3_Click();
+    void PushButton4_Click();
+    void PushButton5_Click();
+    void PushButton6_Click();
+    void PushButton7_Click();
+    void PushButton9_Click();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -66,6 +79,7 @@ private:
     platform::Platform m_platform;
     MousePointer m_pointer;
     SyncSwitch *m_switch = nullptr;
+    std::unique_ptr<PaneActions> m_paneActions;
     std::function<void()> m_endProgram;
     bool m_centred = false;
 };

@@ -48,12 +48,17 @@ PaneControl::PaneControl(QWidget *parent)
 
 QByteArray PaneControl::Text() const
 {
+    return textView().toByteArray();
+}
+
+QByteArrayView PaneControl::textView() const
+{
     const qint64 size = length();
     if (size == 0)
         return {};
     const auto *data = reinterpret_cast<const char *>(
         SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
-    return QByteArray(data, size);
+    return QByteArrayView(data, size);
 }
 
 void PaneControl::SetText(const QByteArray &text)

@@ -3,6 +3,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QPoint>
 
 /// A text pane: holds its text as bytes (UTF-8 where the file was UTF-8) and gives them back
@@ -15,6 +16,8 @@ public:
 
     /// The whole content, byte for byte.
     QByteArray Text() const;
+    /// The whole content without a copy; valid until the text next changes.
+    QByteArrayView textView() const;
     /// Replaces the whole content; the view returns to the start.
     void SetText(const QByteArray &text);
     /// Adds bytes at the end without touching the rest of the document or the view.

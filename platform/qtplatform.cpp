@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -135,6 +136,16 @@ QByteArray QtFileServices::readAll(const QString &path) const
 
 void QtFileServices::writeAtomically(const QString &path, const QByteArray &data)
 {
+    // The new file would be renamed over the old one, which needs no write permission on the old
+    // file itself: ask the system first, so a read-only file is refused with its own words.
+    const QByteArray target = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(target.constData(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            throw Failure(QString::fromLocal8Bit(std::strerror(EISDIR)));
+        if (::access(target.constData(), W_OK) != 0)
+            throw Failure(QString::fromLocal8Bit(std::strerror(errno)));
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw Failure(file.errorString());

@@ -1,0 +1,44 @@
+#include "modrtb.h"
+
+#include "fileexists.h"
+#include "fileservices.h"
+#include "messageboxes.h"
+#include "panecontrol.h"
+#include "textdecoding.h"
+
+using platform::MessageAnswer;
+using platform::MessageButtons;
+using platform::MessageIcon;
+
+void LoadPane(PaneFiles io, PaneControl &pane, const QString &path)
+{
+    if (!FileExists(io.files, path)) {
+        io.messages.show({QStringLiteral("File not found"), QString(), MessageIcon::None,
+                          MessageButtons::Ok, MessageAnswer::Ok});
+        return;
+    }
+    // The bytes go straight into the pane; only text that is not UTF-8 is converted afterwards,
+    // from the pane's own copy, so a UTF-8 file is read once and never copied.
+    pane.LoadFile(path);
+    if (std::optional<QByteArray> text = paneTextFromFile(pane.textView()))
+        pane.SetText(*text);
+}
+
+QString overwriteQuestion(const QString &path)
+{
+    return QStringLiteral("Are you sure you wish to overwrite ") + path + QStringLiteral(" ?");
+}
+
+void SavePane(PaneFiles io, PaneControl &pane, const QString &path)
+{
+    MessageAnswer answer = MessageAnswer::Yes;
+    if (FileExists(io.files, path))
+        answer = io.messages.show({overwriteQuestion(path), QString(), MessageIcon::None,
+                                   MessageButtons::YesNo, MessageAnswer::Yes});
+    if (answer != MessageAnswer::Yes)
+        return;
+    // The pane's own bytes, unconverted and without a line end of ours: what was loaded is what
+    // is written.
+    const QByteArrayView text = pane.textView();
+    io.files.writeAtomically(path, QByteArray::fromRawData(text.data(), text.size()));
+}

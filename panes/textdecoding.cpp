@@ -1,0 +1,166 @@
+#include "textdecoding.h"
+
+#include "rtfreader.h"
+
+#include <QStringDecoder>
+
+#include <cstring>
+
+namespace {
+
+constexpr quint64 kHighBits = 0x8080808080808080ull;
+
+bool isContinuation(unsigned char byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+
+// Length of the well-formed UTF-8 sequence at `p` (2 to 4), or 0 when the lead byte starts none.
+// Overlong forms, surrogates and code points above U+10FFFF are not well formed.
+int sequenceLength(const unsigned char *p, const unsigned char *end)
+{
+    const unsigned char lead = p[0];
+    const qsizetype left = end - p;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return left >= 2 && isContinuation(p[1]) ? 2 : 0;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        if (left < 3 || !isContinuation(p[1]) || !isContinuation(p[2]))
+            return 0;
+        if ((lead == 0xE0 && p[1] < 0xA0) || (lead == 0xED && p[1] > 0x9F))
+            return 0;
+        return 3;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        if (left < 4 || !isContinuation(p[1]) || !isContinuation(p[2]) || !isContinuation(p[3]))
+            return 0;
+        if ((lead == 0xF0 && p[1] < 0x90) || (lead == 0xF4 && p[1] > 0x8F))
+            return 0;
+        return 4;
+    }
+    return 0;
+}
+
+bool startsWith(QByteArrayView data, QByteArrayView prefix)
+{
+    return data.size() >= prefix.size() && std::memcmp(data.data(), prefix.data(), prefix.size()) == 0;
+}
+
+// The characters the code page puts at 0x80-0x9F; 0 marks the five bytes it leaves undefined.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
+    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
+};
+
+QByteArray decodeWith(QStringConverter::Encoding encoding, QByteArrayView data)
+{
+    // The decoder drops the byte-order mark; a broken unit becomes U+FFFD rather than vanishing.
+    QStringDecoder decoder(encoding);
+    return QString(decoder(data)).toUtf8();
+}
+
+} // namespace
+
+void appendUtf8(QByteArray &out, char32_t c)
+{
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+Utf8Census countUtf8(QByteArrayView data)
+{
+    Utf8Census census;
+    const auto *p = reinterpret_cast<const unsigned char *>(data.data());
+    const auto *end = p + data.size();
+    while (p < end) {
+        if (end - p >= 8) {
+            quint64 word;
+            std::memcpy(&word, p, sizeof word);
+            if ((word & kHighBits) == 0) {
+                p += 8;
+                continue;
+            }
+        }
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        const int length = sequenceLength(p, end);
+        if (length == 0) {
+            ++census.invalid;
+            ++p;
+        } else {
+            ++census.multiByte;
+            p += length;
+        }
+    }
+    return census;
+}
+
+TextEncoding detectEncoding(QByteArrayView data)
+{
+    // UTF-32LE's mark begins with UTF-16LE's, so it is asked first.
+    if (startsWith(data, QByteArrayView("\xFF\xFE\0\0", 4)))
+        return TextEncoding::Utf32LE;
+    if (startsWith(data, QByteArrayView("\0\0\xFE\xFF", 4)))
+        return TextEncoding::Utf32BE;
+    if (startsWith(data, "\xFF\xFE"))
+        return TextEncoding::Utf16LE;
+    if (startsWith(data, "\xFE\xFF"))
+        return TextEncoding::Utf16BE;
+    if (startsWith(data, "{\\rtf"))
+        return TextEncoding::RichText;
+    const Utf8Census census = countUtf8(data);
+    return census.invalid > census.multiByte ? TextEncoding::Windows1252 : TextEncoding::Utf8;
+}
+
+QByteArray windows1252ToUtf8(QByteArrayView data)
+{
+    QByteArray out;
+    out.reserve(data.size() + data.size() / 8);
+    for (const char byte : data) {
+        const auto b = static_cast<unsigned char>(byte);
+        if (b < 0x80)
+            out += byte;
+        else if (b < 0xA0 && kWindows1252High[b - 0x80] != 0)
+            appendUtf8(out, kWindows1252High[b - 0x80]);
+        else
+            appendUtf8(out, b);
+    }
+    return out;
+}
+
+std::optional<QByteArray> paneTextFromFile(QByteArrayView raw)
+{
+    switch (detectEncoding(raw)) {
+    case TextEncoding::Utf8:
+        return std::nullopt;
+    case TextEncoding::Utf16LE:
+        return decodeWith(QStringConverter::Utf16LE, raw);
+    case TextEncoding::Utf16BE:
+        return decodeWith(QStringConverter::Utf16BE, raw);
+    case TextEncoding::Utf32LE:
+        return decodeWith(QStringConverter::Utf32LE, raw);
+    case TextEncoding::Utf32BE:
+        return decodeWith(QStringConverter::Utf32BE, raw);
+    case TextEncoding::Windows1252:
+        return windows1252ToUtf8(raw);
+    case TextEncoding::RichText:
+        return rtfToPlainText(raw);
+    }
+    return std::nullopt;
+}
