@@ -1,0 +1,58 @@
+# Install layout: the executable and what ships beside it share one folder, reached through a
+# link in bin/, so the program finds its samples the same way as in the build tree.
+include(GNUInstallDirs)
+
+# Deliberately not CMAKE_INSTALL_LIBDIR: the folder holds the program itself, not a library
+# for one architecture, and its name is part of how the program is found.
+set(BRASSFINCH_INSTALL_DIR "lib/brassfinch")
+
+# The program links only system libraries, which need no search path of its own.
+set_property(TARGET brassfinch PROPERTY INSTALL_RPATH "")
+# Resolve every symbol at start-up and make the relocation tables read-only afterwards.
+target_link_options(brassfinch PRIVATE "LINKER:-z,relro" "LINKER:-z,now")
+install(TARGETS brassfinch RUNTIME DESTINATION "${BRASSFINCH_INSTALL_DIR}")
+install(FILES ${BRASSFINCH_SAMPLES} DESTINATION "${BRASSFINCH_INSTALL_DIR}/Samples")
+
+# A relative link keeps the tree relocatable: it works in a staging folder and after the move.
+file(RELATIVE_PATH BRASSFINCH_LINK_TARGET
+    "/${CMAKE_INSTALL_BINDIR}" "/${BRASSFINCH_INSTALL_DIR}/brassfinch")
+set(BRASSFINCH_LINK "${CMAKE_BINARY_DIR}/install-link/brassfinch")
+file(MAKE_DIRECTORY "${CMAKE_BINARY_DIR}/install-link")
+file(CREATE_LINK "${BRASSFINCH_LINK_TARGET}" "${BRASSFINCH_LINK}" SYMBOLIC)
+# file(INSTALL) copies a link as a link.
+install(FILES "${BRASSFINCH_LINK}" DESTINATION "${CMAKE_INSTALL_BINDIR}")
+
+set(BRASSFINCH_APP_ID "org.tarnhollow.Brassfinch")
+install(FILES "${CMAKE_SOURCE_DIR}/dist/${BRASSFINCH_APP_ID}.desktop"
+    DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
+install(FILES "${CMAKE_SOURCE_DIR}/dist/${BRASSFINCH_APP_ID}.metainfo.xml"
+    DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
+install(FILES "${CMAKE_SOURCE_DIR}/dist/${BRASSFINCH_APP_ID}.svg"
+    DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps")
+
+# Debian wants compressed manual pages and changelogs, without time stamps so builds repeat.
+find_program(BRASSFINCH_GZIP gzip REQUIRED)
+function(brassfinch_install_gzipped source destination)
+    get_filename_component(name "${source}" NAME)
+    set(packed "${CMAKE_BINARY_DIR}/dist/${name}.gz")
+    add_custom_command(OUTPUT "${packed}"
+        COMMAND ${CMAKE_COMMAND} -E make_directory "${CMAKE_BINARY_DIR}/dist"
+        COMMAND sh -c "\"$1\" -9 -n -c \"$2\" > \"$3\"" gzip "${BRASSFINCH_GZIP}" "${source}" "${packed}"
+        DEPENDS "${source}"
+        VERBATIM)
+    add_custom_target("gzip_${name}" ALL DEPENDS "${packed}")
+    install(FILES "${packed}" DESTINATION "${destination}")
+endfunction()
+
+brassfinch_install_gzipped("${CMAKE_SOURCE_DIR}/dist/brassfinch.1" "${CMAKE_INSTALL_MANDIR}/man1")
+
+set(BRASSFINCH_DOC_DIR "${CMAKE_INSTALL_DATADIR}/doc/brassfinch")
+install(FILES "${CMAKE_SOURCE_DIR}/dist/debian/copyright" DESTINATION "${BRASSFINCH_DOC_DIR}")
+configure_file("${CMAKE_SOURCE_DIR}/dist/debian/changelog.in"
+    "${CMAKE_BINARY_DIR}/dist-in/changelog.Debian" @ONLY)
+brassfinch_install_gzipped("${CMAKE_BINARY_DIR}/dist-in/changelog.Debian" "${BRASSFINCH_DOC_DIR}")
+
+install(FILES "${CMAKE_SOURCE_DIR}/dist/debian/lintian-overrides"
+    DESTINATION "${CMAKE_INSTALL_DATADIR}/lintian/overrides" RENAME brassfinch)
+
+include(cmake/Package.cmake)
