@@ -68,7 +68,18 @@ check "appstreamcli validate" appstreamcli validate --no-net "$prefix/share/meta
 # lintian complains about running as root, which CI machines do; its verdict is unaffected.
 check "lintian (no errors)" lintian --fail-on error --display-info "$deb"
 if command -v apt-get >/dev/null; then
-    check "apt-get resolves the package's dependencies" apt-get install --simulate -qq "$deb"
+    # An empty package status makes apt plan the install as on a machine with nothing on it,
+    # so every library and the font must come from the archive.
+    : >"$work/empty-status"
+    echo "== apt-get install --simulate ./$(basename "$deb"), as on an empty machine"
+    if apt-get install --simulate -qq -o Dir::State::status="$work/empty-status" "$deb" >"$work/apt.log" 2>&1 \
+        && grep -q '^Inst brassfinch ' "$work/apt.log"; then
+        echo "$(grep -c '^Inst ' "$work/apt.log") packages would be installed"
+        pass "apt-get can install the package on a fresh machine"
+    else
+        cat "$work/apt.log" >&2
+        fail "apt-get can install the package on a fresh machine"
+    fi
 fi
 
 link=$prefix/bin/brassfinch
