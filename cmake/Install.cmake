@@ -48,8 +48,22 @@ brassfinch_install_gzipped("${CMAKE_SOURCE_DIR}/dist/brassfinch.1" "${CMAKE_INST
 
 set(BRASSFINCH_DOC_DIR "${CMAKE_INSTALL_DATADIR}/doc/brassfinch")
 install(FILES "${CMAKE_SOURCE_DIR}/dist/debian/copyright" DESTINATION "${BRASSFINCH_DOC_DIR}")
-configure_file("${CMAKE_SOURCE_DIR}/dist/debian/changelog.in"
-    "${CMAKE_BINARY_DIR}/dist-in/changelog.Debian" @ONLY)
+# The package changelog and the AppStream releases must both describe the version being built;
+# a version bump without its release notes stops here rather than in a user's software centre.
+file(STRINGS "${CMAKE_SOURCE_DIR}/dist/debian/changelog" BRASSFINCH_CHANGELOG_TOP LIMIT_COUNT 1)
+if(NOT BRASSFINCH_CHANGELOG_TOP MATCHES "^brassfinch \\(([^)-]+)-([0-9]+)\\) "
+   OR NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+    message(FATAL_ERROR "dist/debian/changelog has no entry for version ${PROJECT_VERSION} at its top")
+endif()
+set(BRASSFINCH_DEBIAN_REVISION "${CMAKE_MATCH_2}")
+file(READ "${CMAKE_SOURCE_DIR}/dist/${BRASSFINCH_APP_ID}.metainfo.xml" BRASSFINCH_METAINFO)
+if(NOT BRASSFINCH_METAINFO MATCHES "<release version=\"([^\"]+)\""
+   OR NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+    message(FATAL_ERROR "The AppStream metadata's latest release is not version ${PROJECT_VERSION}")
+endif()
+# Debian names the changelog of a package with a revision changelog.Debian.
+configure_file("${CMAKE_SOURCE_DIR}/dist/debian/changelog"
+    "${CMAKE_BINARY_DIR}/dist-in/changelog.Debian" COPYONLY)
 brassfinch_install_gzipped("${CMAKE_BINARY_DIR}/dist-in/changelog.Debian" "${BRASSFINCH_DOC_DIR}")
 
 install(FILES "${CMAKE_SOURCE_DIR}/dist/debian/lintian-overrides"

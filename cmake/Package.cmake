@@ -22,7 +22,7 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tarnhollow <support@tarnhollow.org>")
-set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_RELEASE "${BRASSFINCH_DEBIAN_REVISION}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # "editors" is the archive's section for text editors; a prefix before the slash would name an
 # archive area, which "text" is not.

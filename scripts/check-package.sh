@@ -65,6 +65,8 @@ fi
 
 check "desktop-file-validate" desktop-file-validate "$prefix/share/applications/$app_id.desktop"
 check "appstreamcli validate" appstreamcli validate --no-net "$prefix/share/metainfo/$app_id.metainfo.xml"
+# The tree check also finds the desktop entry and the icon that the metadata names.
+check "appstreamcli validate-tree" appstreamcli validate-tree --no-net "$prefix"
 # lintian complains about running as root, which CI machines do; its verdict is unaffected.
 check "lintian (no errors)" lintian --fail-on error --display-info "$deb"
 if command -v apt-get >/dev/null; then
