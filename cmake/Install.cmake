@@ -11,6 +11,16 @@ set_property(TARGET brassfinch PROPERTY INSTALL_RPATH "")
 # Resolve every symbol at start-up and make the relocation tables read-only afterwards.
 target_link_options(brassfinch PRIVATE "LINKER:-z,relro" "LINKER:-z,now")
 install(TARGETS brassfinch RUNTIME DESTINATION "${BRASSFINCH_INSTALL_DIR}")
+# A stripped install (as for the package) also drops the compilers' version notes, as Debian's
+# own packaging tools do.
+if(CMAKE_OBJCOPY)
+    install(CODE "
+        if(CMAKE_INSTALL_DO_STRIP)
+            execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${BRASSFINCH_INSTALL_DIR}/brassfinch\"
+                COMMAND_ERROR_IS_FATAL ANY)
+        endif()")
+endif()
 install(FILES ${BRASSFINCH_SAMPLES} DESTINATION "${BRASSFINCH_INSTALL_DIR}/Samples")
 
 # A relative link keeps the tree relocatable: it works in a staging folder and after the move.
