@@ -3,7 +3,8 @@
 # metadata validate, lintian finds no errors, and an install into a scratch prefix starts on
 # a display of its own and finds its samples. Prints a summary; exits non-zero on any failure.
 #
-# Usage: scripts/check-package.sh [build folder]   (default: build)
+# Usage: scripts/check-package.sh [build folder]   (default: build; configured if it is new)
+# CHECK_DISPLAY_NUMBER=N runs the trial on display :N instead of the first free one.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
