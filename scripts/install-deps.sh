@@ -10,6 +10,8 @@ packages=(
     libqt6svg6 fonts-liberation2 xdg-utils
     # test: a display server for the real-window test and a screenshot tool
     xvfb xauth x11-apps imagemagick python3-xlib
+    # package checks: the validators, the .deb's dependency scan, and driving the real window
+    desktop-file-utils appstream lintian dpkg-dev file x11-utils xdotool procps
 )
 
 missing=()
