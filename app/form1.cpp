@@ -1,12 +1,18 @@
 #include "form1.h"
 
 #include "applicationtitle.h"
+#include "cursorfile.h"
 #include "errorreport.h"
+#include "fileexists.h"
 #include "guardedhandler.h"
+#include "hoverfeedback.h"
 #include "panecontrol.h"
 #include "programicon.h"
+#include "skinframework.h"
 #include "startup.h"
 #include "syncswitch.h"
+#include "visualtheme.h"
+#include "windowpointer.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -23,6 +29,7 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr auto kTickInterval = 100ms;
+const QString kPointerFile = QStringLiteral("HAND-M.CUR");
 
 // The layout is drawn in twips; at 96 dots per inch fifteen of them make a pixel.
 constexpr int px(int twips) { return (twips * 2 + 15) / 30; }
@@ -55,6 +62,9 @@ Form1::Form1(const platform::Platform &platform, QWidget *parent)
 {
     buildLayout();
     m_switch = new SyncSwitch(Check1, m_platform.settings, this);
+    m_windowPointer = new WindowPointer(m_pointer, this);
+    SkinFramework1 = new SkinFramework(m_platform.files, this);
+    routeHoverFeedback();
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(kTickInterval);
@@ -155,15 +165,38 @@ void Form1::Form_Load()
 
 void Form1::applyVisualTheme()
 {
+    applyTheme(this, *SkinFramework1, m_platform.files, m_platform.programDirectory);
 }
 
 bool Form1::pointerFileExists() const
 {
-    return false;
+    return FileExists(m_platform.files, m_platform.programDirectory + QLatin1Char('/') + kPointerFile);
 }
 
 void Form1::loadPointerImage()
 {
+    const QString path = m_platform.programDirectory + QLatin1Char('/') + kPointerFile;
+    m_windowPointer->setCustomCursor(toCursor(readCursorImage(m_platform.files.readAll(path))));
+}
+
+void Form1::routeHoverFeedback()
+{
+    m_hover = new HoverFeedback(this);
+    m_hover->route(PushButton1, [this] { PushButton1_MouseMove(); });
+    m_hover->route(PushButton2, [this] { PushButton2_MouseMove(); });
+    m_hover->route(PushButton3, [this] { PushButton3_MouseMove(); });
+    m_hover->route(PushButton4, [this] { PushButton4_MouseMove(); });
+    m_hover->route(PushButton5, [this] { PushButton5_MouseMove(); });
+    m_hover->route(PushButton6, [this] { PushButton6_MouseMove(); });
+    m_hover->route(PushButton7, [this] { PushButton7_MouseMove(); });
+    m_hover->route(PushButton9, [this] { PushButton9_MouseMove(); });
+    m_hover->route(Check1, [this] { Check1_MouseMove(); });
+    m_hover->route(this, [this] { Form_MouseMove(); });
+    m_hover->route(Frame1, [this] { Frame1_MouseMove(); });
+    m_hover->route(Frame2, [this] { Frame2_MouseMove(); });
+    m_hover->route(Frame3, [this] { Frame3_MouseMove(); });
+    connect(RichTextBox1, &PaneControl::pointerMoved, this, &Form1::RichTextBox_MouseMove);
+    connect(RichTextBox2, &PaneControl::pointerMoved, this, &Form1::RichTextBox_MouseMove);
 }
 
 void Form1::Timer1_Timer()

@@ -1,0 +1,81 @@
+#include "windowpointer.h"
+
+#include "mousepointer.h"
+
+#include <QEvent>
+#include <QScopedValueRollback>
+#include <QWidget>
+
+WindowPointer::WindowPointer(MousePointer &pointer, QWidget *window)
+    : QObject(window), m_pointer(pointer), m_window(window)
+{
+    connect(&m_pointer, &MousePointer::changed, this, &WindowPointer::show);
+}
+
+void WindowPointer::setCustomCursor(const QCursor &cursor)
+{
+    m_custom = cursor;
+    if (m_pointer.value() == MousePointer::kCustom)
+        show(MousePointer::kCustom);
+}
+
+QCursor WindowPointer::shapeFor(int value) const
+{
+    if (value == MousePointer::kBusy)
+        return QCursor(Qt::WaitCursor);
+    return m_custom.value_or(QCursor(Qt::PointingHandCursor));
+}
+
+QList<QWidget *> WindowPointer::coveredWidgets() const
+{
+    QList<QWidget *> widgets{m_window};
+    for (QWidget *child : m_window->findChildren<QWidget *>()) {
+        if (child->window() == m_window)
+            widgets << child;
+    }
+    return widgets;
+}
+
+void WindowPointer::show(int value)
+{
+    QScopedValueRollback<bool> applying(m_applying, true);
+    const QList<QWidget *> widgets = coveredWidgets();
+    if (value == MousePointer::kDefault) {
+        if (!m_covering)
+            return;
+        for (QWidget *widget : widgets)
+            giveBack(widget, m_own.value(widget));
+        m_own.clear();
+        m_covering = false;
+        return;
+    }
+    const QCursor cursor = shapeFor(value);
+    for (QWidget *widget : widgets) {
+        if (!m_own.contains(widget))
+            m_own.insert(widget, {widget->testAttribute(Qt::WA_SetCursor), widget->cursor()});
+        widget->installEventFilter(this);
+        widget->setCursor(cursor);
+    }
+    m_covering = true;
+}
+
+void WindowPointer::giveBack(QWidget *widget, const OwnCursor &own)
+{
+    if (own.set)
+        widget->setCursor(own.cursor);
+    else
+        widget->unsetCursor();
+}
+
+bool WindowPointer::eventFilter(QObject *watched, QEvent *event)
+{
+    // The text engine sets its own pointer on every mouse move: that becomes the control's own
+    // pointer, given back with the default shape, while the covering shape stays on top.
+    if (event->type() == QEvent::CursorChange && m_covering && !m_applying) {
+        auto *widget = static_cast<QWidget *>(watched);
+        m_own.insert(widget, {widget->testAttribute(Qt::WA_SetCursor), widget->cursor()});
+        QScopedValueRollback<bool> applying(m_applying, true);
+        widget->setCursor(shapeFor(m_pointer.value()));
+    }
+    return QObject::eventFilter(watched, event);
+}
