@@ -70,12 +70,16 @@ void WindowPointer::giveBack(QWidget *widget, const OwnCursor &own)
 bool WindowPointer::eventFilter(QObject *watched, QEvent *event)
 {
     // The text engine sets its own pointer on every mouse move: that becomes the control's own
-    // pointer, given back with the default shape, while the covering shape stays on top.
+    // pointer, given back with the default shape, while the covering shape stays on top. The
+    // window also hears of every change of its native pointer, ours among them: not its own.
     if (event->type() == QEvent::CursorChange && m_covering && !m_applying) {
         auto *widget = static_cast<QWidget *>(watched);
-        m_own.insert(widget, {widget->testAttribute(Qt::WA_SetCursor), widget->cursor()});
-        QScopedValueRollback<bool> applying(m_applying, true);
-        widget->setCursor(shapeFor(m_pointer.value()));
+        const QCursor covering = shapeFor(m_pointer.value());
+        if (widget->cursor() != covering) {
+            m_own.insert(widget, {widget->testAttribute(Qt::WA_SetCursor), widget->cursor()});
+            QScopedValueRollback<bool> applying(m_applying, true);
+            widget->setCursor(covering);
+        }
     }
     return QObject::eventFilter(watched, event);
 }

@@ -129,6 +129,7 @@ private slots:
     void shapeCoversEveryControlOfTheWindowOnly_data();
     void shapeCoversEveryControlOfTheWindowOnly();
     void busyShapeWinsOverTheTextEnginesOwnPointer();
+    void defaultShapeComesBackAfterTheWindowHearsOfTheHand();
     void pointerFileAtStartUp_data();
     void pointerFileAtStartUp();
 };
@@ -233,6 +234,23 @@ void PointerTest::busyShapeWinsOverTheTextEnginesOwnPointer()
     // Once the busy shape ends, the pane shows the pointer its engine asked for in the meantime.
     h.form->mousePointer().setValue(MousePointer::kDefault);
     QCOMPARE(viewport->cursor().shape(), Qt::IBeamCursor);
+}
+
+void PointerTest::defaultShapeComesBackAfterTheWindowHearsOfTheHand()
+{
+    Harness h;
+    h.writePointerFile(cursorFileBytes({32, 32}, {6, 2}));
+    h.form->Form_Load();
+    h.form->mousePointer().setValue(MousePointer::kCustom);
+    QCOMPARE(h.form->cursor().shape(), Qt::BitmapCursor);
+
+    // The window system tells the window whenever its native pointer is set, the hand included.
+    QEvent notice(QEvent::CursorChange);
+    QApplication::sendEvent(h.form.get(), &notice);
+    h.form->mousePointer().setValue(MousePointer::kDefault);
+
+    QCOMPARE(h.form->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(h.form->PushButton1->cursor().shape(), Qt::ArrowCursor);
 }
 
 void PointerTest::pointerFileAtStartUp_data()
