@@ -52,7 +52,6 @@ public:
 
     MousePointer &mousePointer() { return m_pointer; }
     SyncSwitch &syncSwitch() { return *m_switch; }
-    const WindowPointer &windowPointer() const { return *m_windowPointer; }
 
     // Hover feedback: the hand over the buttons and the switch, the usual pointer elsewhere;
     // none of them replaces the busy shape.

@@ -1,22 +1,20 @@
 #include "windowpointer.h"
 
-#include "mousepointer.h"
-
 #include <QEvent>
 #include <QScopedValueRollback>
 #include <QWidget>
 
 WindowPointer::WindowPointer(MousePointer &pointer, QWidget *window)
-    : QObject(window), m_pointer(pointer), m_window(window)
+    : QObject(window), m_window(window)
 {
-    connect(&m_pointer, &MousePointer::changed, this, &WindowPointer::show);
+    connect(&pointer, &MousePointer::changed, this, &WindowPointer::show);
 }
 
 void WindowPointer::setCustomCursor(const QCursor &cursor)
 {
     m_custom = cursor;
-    if (m_pointer.value() == MousePointer::kCustom)
-        show(MousePointer::kCustom);
+    if (m_shown == MousePointer::kCustom)
+        refresh();
 }
 
 QCursor WindowPointer::shapeFor(int value) const
@@ -38,25 +36,30 @@ QList<QWidget *> WindowPointer::coveredWidgets() const
 
 void WindowPointer::show(int value)
 {
+    // Hover handlers set the shape on every mouse move; only a change needs the controls.
+    if (value == m_shown)
+        return;
+    m_shown = value;
+    refresh();
+}
+
+void WindowPointer::refresh()
+{
     QScopedValueRollback<bool> applying(m_applying, true);
     const QList<QWidget *> widgets = coveredWidgets();
-    if (value == MousePointer::kDefault) {
-        if (!m_covering)
-            return;
+    if (m_shown == MousePointer::kDefault) {
         for (QWidget *widget : widgets)
             giveBack(widget, m_own.value(widget));
         m_own.clear();
-        m_covering = false;
         return;
     }
-    const QCursor cursor = shapeFor(value);
+    const QCursor cursor = shapeFor(m_shown);
     for (QWidget *widget : widgets) {
         if (!m_own.contains(widget))
             m_own.insert(widget, {widget->testAttribute(Qt::WA_SetCursor), widget->cursor()});
         widget->installEventFilter(this);
         widget->setCursor(cursor);
     }
-    m_covering = true;
 }
 
 void WindowPointer::giveBack(QWidget *widget, const OwnCursor &own)
@@ -72,9 +75,9 @@ bool WindowPointer::eventFilter(QObject *watched, QEvent *event)
     // The text engine sets its own pointer on every mouse move: that becomes the control's own
     // pointer, given back with the default shape, while the covering shape stays on top. The
     // window also hears of every change of its native pointer, ours among them: not its own.
-    if (event->type() == QEvent::CursorChange && m_covering && !m_applying) {
+    if (event->type() == QEvent::CursorChange && m_shown != MousePointer::kDefault && !m_applying) {
         auto *widget = static_cast<QWidget *>(watched);
-        const QCursor covering = shapeFor(m_pointer.value());
+        const QCursor covering = shapeFor(m_shown);
         if (widget->cursor() != covering) {
             m_own.insert(widget, {widget->testAttribute(Qt::WA_SetCursor), widget->cursor()});
             QScopedValueRollback<bool> applying(m_applying, true);

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "mousepointer.h"
+
 #include <QCursor>
 #include <QHash>
 #include <QObject>
 
 #include <optional>
 
-class MousePointer;
 class QWidget;
 
 /// Shows a window's single pointer shape over the window and every control inside it. The
@@ -21,7 +22,6 @@ public:
 
     /// The image of the custom shape. Without one, the custom shape is the pointing hand.
     void setCustomCursor(const QCursor &cursor);
-    bool hasCustomCursor() const { return m_custom.has_value(); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -34,15 +34,15 @@ private:
     };
 
     void show(int value);
+    void refresh();
     QCursor shapeFor(int value) const;
     QList<QWidget *> coveredWidgets() const;
     void giveBack(QWidget *widget, const OwnCursor &own);
 
-    MousePointer &m_pointer;
     QWidget *m_window;
     std::optional<QCursor> m_custom;
     /// Each control's own pointer, kept while a covering shape is shown.
     QHash<QWidget *, OwnCursor> m_own;
-    bool m_covering = false;
+    int m_shown = MousePointer::kDefault; ///< the shape the controls show now
     bool m_applying = false;
 };
