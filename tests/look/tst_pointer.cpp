@@ -271,12 +271,8 @@ void PointerTest::pointerFileAtStartUp_data()
                                                 << QList<int>{} << int(Qt::BitmapCursor) << QPoint(15, 3);
     QTest::newRow("truncated") << "file" << valid.left(valid.size() - 100) << QList<int>{104}
                                << int(Qt::PointingHandCursor) << QPoint();
-    QTest::newRow("header only") << "file" << valid.left(22) << QList<int>{104} << int(Qt::PointingHandCursor)
-                                 << QPoint();
     QTest::newRow("not a cursor") << "file" << QByteArray("hand pointer\n") << QList<int>{104}
                                   << int(Qt::PointingHandCursor) << QPoint();
-    QTest::newRow("empty file") << "file" << QByteArray() << QList<int>{104} << int(Qt::PointingHandCursor)
-                                << QPoint();
     QTest::newRow("folder of that name") << "folder" << QByteArray() << QList<int>{104}
                                          << int(Qt::PointingHandCursor) << QPoint();
 }

@@ -65,10 +65,8 @@ void ThemeTest::skinAtStartUp_data()
     QTest::addColumn<QList<int>>("reports");
     QTest::addColumn<bool>("skinned");
     QTest::newRow("absent") << "absent" << QByteArray() << false << QList<int>{} << false;
-    QTest::newRow("folder x without the file") << "folder x" << QByteArray() << false << QList<int>{} << false;
     QTest::newRow("present") << "file" << kSheet << true << QList<int>{} << true;
     QTest::newRow("folder named o.cjs") << "folder" << QByteArray() << false << QList<int>{} << false;
-    QTest::newRow("hidden file .o.cjs only") << "hidden" << kSheet << false << QList<int>{} << false;
     QTest::newRow("unreadable") << "unreadable" << kSheet << true << QList<int>{100} << false;
     QTest::newRow("empty") << "file" << QByteArray(" \n\t") << true << QList<int>{100} << false;
     QTest::newRow("not UTF-8") << "file" << QByteArray("QWidget { color: r\xe9" "d; }") << true
@@ -95,8 +93,8 @@ void ThemeTest::skinAtStartUp()
         QVERIFY(dir.mkdir(QStringLiteral("x")));
     if (kind == QLatin1String("folder"))
         QVERIFY(dir.mkdir(QStringLiteral("x/o.cjs")));
-    if (kind == QLatin1String("file") || kind == QLatin1String("unreadable") || kind == QLatin1String("hidden")) {
-        QFile file(dir.filePath(kind == QLatin1String("hidden") ? "x/.o.cjs" : "x/o.cjs"));
+    if (kind == QLatin1String("file") || kind == QLatin1String("unreadable")) {
+        QFile file(dir.filePath(QStringLiteral("x/o.cjs")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
     }
