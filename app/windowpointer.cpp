@@ -8,6 +8,7 @@ WindowPointer::WindowPointer(MousePointer &pointer, QWidget *window)
     : QObject(window), m_window(window)
 {
     connect(&pointer, &MousePointer::changed, this, &WindowPointer::show);
+    coveredWidgets();
 }
 
 void WindowPointer::setCustomCursor(const QCursor &cursor)
@@ -24,12 +25,20 @@ QCursor WindowPointer::shapeFor(int value) const
     return m_custom.value_or(QCursor(Qt::PointingHandCursor));
 }
 
-QList<QWidget *> WindowPointer::coveredWidgets() const
+QList<QWidget *> WindowPointer::coveredWidgets()
 {
     QList<QWidget *> widgets{m_window};
     for (QWidget *child : m_window->findChildren<QWidget *>()) {
         if (child->window() == m_window)
             widgets << child;
+    }
+    // Watched from the start: a filter installed while a control's event is being delivered
+    // would make Qt hand that event to the control's other filters twice.
+    for (QWidget *widget : widgets) {
+        if (!m_watched.contains(widget)) {
+            m_watched.insert(widget);
+            widget->installEventFilter(this);
+        }
     }
     return widgets;
 }
@@ -57,7 +66,6 @@ void WindowPointer::refresh()
     for (QWidget *widget : widgets) {
         if (!m_own.contains(widget))
             m_own.insert(widget, {widget->testAttribute(Qt::WA_SetCursor), widget->cursor()});
-        widget->installEventFilter(this);
         widget->setCursor(cursor);
     }
 }

@@ -5,6 +5,7 @@
 #include <QCursor>
 #include <QHash>
 #include <QObject>
+#include <QSet>
 
 #include <optional>
 
@@ -36,13 +37,15 @@ private:
     void show(int value);
     void refresh();
     QCursor shapeFor(int value) const;
-    QList<QWidget *> coveredWidgets() const;
+    /// The window and its controls, each watched for pointer changes of its own.
+    QList<QWidget *> coveredWidgets();
     void giveBack(QWidget *widget, const OwnCursor &own);
 
     QWidget *m_window;
     std::optional<QCursor> m_custom;
     /// Each control's own pointer, kept while a covering shape is shown.
     QHash<QWidget *, OwnCursor> m_own;
+    QSet<const QObject *> m_watched;
     int m_shown = MousePointer::kDefault; ///< the shape the controls show now
     bool m_applying = false;
 };

@@ -158,10 +158,13 @@ void PointerTest::moveSetsTheShapeOfTheControlUnderThePointer()
     h.form->show();
     QVERIFY(QTest::qWaitForWindowExposed(h.form.get()));
     h.form->mousePointer().setValue(before);
+    QSignalSpy set(&h.form->mousePointer(), &MousePointer::changed);
 
     moveOver(control(*h.form, target));
 
     QCOMPARE(h.form->mousePointer().value(), after);
+    // One handler, once: not the control's twice, nor its parent's after it.
+    QCOMPARE(set.count(), before == MousePointer::kBusy ? 0 : 1);
 }
 
 void PointerTest::handShowsOnTheFirstMoveAfterTheBusyShapeEnds()
