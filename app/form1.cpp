@@ -29,7 +29,12 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr auto kTickInterval = 100ms;
-const QString kPointerFile = QStringLiteral("HAND-M.CUR");
+
+// The hand pointer's image, optional, beside the program.
+QString pointerFile(const QString &programDirectory)
+{
+    return programDirectory + QStringLiteral("/HAND-M.CUR");
+}
 
 // The layout is drawn in twips; at 96 dots per inch fifteen of them make a pixel.
 constexpr int px(int twips) { return (twips * 2 + 15) / 30; }
@@ -170,31 +175,31 @@ void Form1::applyVisualTheme()
 
 bool Form1::pointerFileExists() const
 {
-    return FileExists(m_platform.files, m_platform.programDirectory + QLatin1Char('/') + kPointerFile);
+    return FileExists(m_platform.files, pointerFile(m_platform.programDirectory));
 }
 
 void Form1::loadPointerImage()
 {
-    const QString path = m_platform.programDirectory + QLatin1Char('/') + kPointerFile;
-    m_windowPointer->setCustomCursor(toCursor(readCursorImage(m_platform.files.readAll(path))));
+    const QByteArray bytes = m_platform.files.readAll(pointerFile(m_platform.programDirectory));
+    m_windowPointer->setCustomCursor(toCursor(readCursorImage(bytes)));
 }
 
 void Form1::routeHoverFeedback()
 {
-    m_hover = new HoverFeedback(this);
-    m_hover->route(PushButton1, [this] { PushButton1_MouseMove(); });
-    m_hover->route(PushButton2, [this] { PushButton2_MouseMove(); });
-    m_hover->route(PushButton3, [this] { PushButton3_MouseMove(); });
-    m_hover->route(PushButton4, [this] { PushButton4_MouseMove(); });
-    m_hover->route(PushButton5, [this] { PushButton5_MouseMove(); });
-    m_hover->route(PushButton6, [this] { PushButton6_MouseMove(); });
-    m_hover->route(PushButton7, [this] { PushButton7_MouseMove(); });
-    m_hover->route(PushButton9, [this] { PushButton9_MouseMove(); });
-    m_hover->route(Check1, [this] { Check1_MouseMove(); });
-    m_hover->route(this, [this] { Form_MouseMove(); });
-    m_hover->route(Frame1, [this] { Frame1_MouseMove(); });
-    m_hover->route(Frame2, [this] { Frame2_MouseMove(); });
-    m_hover->route(Frame3, [this] { Frame3_MouseMove(); });
+    auto *hover = new HoverFeedback(this);
+    hover->route(PushButton1, [this] { PushButton1_MouseMove(); });
+    hover->route(PushButton2, [this] { PushButton2_MouseMove(); });
+    hover->route(PushButton3, [this] { PushButton3_MouseMove(); });
+    hover->route(PushButton4, [this] { PushButton4_MouseMove(); });
+    hover->route(PushButton5, [this] { PushButton5_MouseMove(); });
+    hover->route(PushButton6, [this] { PushButton6_MouseMove(); });
+    hover->route(PushButton7, [this] { PushButton7_MouseMove(); });
+    hover->route(PushButton9, [this] { PushButton9_MouseMove(); });
+    hover->route(Check1, [this] { Check1_MouseMove(); });
+    hover->route(this, [this] { Form_MouseMove(); });
+    hover->route(Frame1, [this] { Frame1_MouseMove(); });
+    hover->route(Frame2, [this] { Frame2_MouseMove(); });
+    hover->route(Frame3, [this] { Frame3_MouseMove(); });
     connect(RichTextBox1, &PaneControl::pointerMoved, this, &Form1::RichTextBox_MouseMove);
     connect(RichTextBox2, &PaneControl::pointerMoved, this, &Form1::RichTextBox_MouseMove);
 }

@@ -12,7 +12,6 @@ class QCheckBox;
 class QGroupBox;
 class QPushButton;
 class QTimer;
-class HoverFeedback;
 class SkinFramework;
 class SyncSwitch;
 class WindowPointer;
@@ -89,7 +88,6 @@ private:
     MousePointer m_pointer;
     SyncSwitch *m_switch = nullptr;
     WindowPointer *m_windowPointer = nullptr;
-    HoverFeedback *m_hover = nullptr;
     std::function<void()> m_endProgram;
     bool m_centred = false;
 };
