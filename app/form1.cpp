@@ -1,13 +1,19 @@
 #include "form1.h"
 
 #include "applicationtitle.h"
+#include "cursorfile.h"
 #include "errorreport.h"
+#include "fileexists.h"
 #include "guardedhandler.h"
 #include "paneactions.h"
+#include "hoverfeedback.h"
 #include "panecontrol.h"
 #include "programicon.h"
+#include "skinframework.h"
 #include "startup.h"
 #include "syncswitch.h"
+#include "visualtheme.h"
+#include "windowpointer.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -24,6 +30,12 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr auto kTickInterval = 100ms;
+
+// The hand pointer's image, optional, beside the program.
+QString pointerFile(const QString &programDirectory)
+{
+    return programDirectory + QStringLiteral("/HAND-M.CUR");
+}
 
 // The layout is drawn in twips; at 96 dots per inch fifteen of them make a pixel.
 constexpr int px(int twips) { return (twips * 2 + 15) / 30; }
@@ -65,6 +77,9 @@ Form1::Form1(const platform::Platform &platform, QWidget *parent)
     connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
     connect(PushButton9, &QPushButton::clicked, this, &Form1::PushButton9_Click);
     m_switch = new SyncSwitch(Check1, m_platform.settings, this);
+    m_windowPointer = new WindowPointer(m_pointer, this);
+    SkinFramework1 = new SkinFramework(m_platform.files, this);
+    routeHoverFeedback();
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(kTickInterval);
@@ -173,15 +188,38 @@ void Form1::PushButton9_Click() { m_paneActions->PushButton9_Click(); }
 
 void Form1::applyVisualTheme()
 {
+    applyTheme(this, *SkinFramework1, m_platform.files, m_platform.programDirectory);
 }
 
 bool Form1::pointerFileExists() const
 {
-    return false;
+    return FileExists(m_platform.files, pointerFile(m_platform.programDirectory));
 }
 
 void Form1::loadPointerImage()
 {
+    const QByteArray bytes = m_platform.files.readAll(pointerFile(m_platform.programDirectory));
+    m_windowPointer->setCustomCursor(toCursor(readCursorImage(bytes)));
+}
+
+void Form1::routeHoverFeedback()
+{
+    auto *hover = new HoverFeedback(this);
+    hover->route(PushButton1, [this] { PushButton1_MouseMove(); });
+    hover->route(PushButton2, [this] { PushButton2_MouseMove(); });
+    hover->route(PushButton3, [this] { PushButton3_MouseMove(); });
+    hover->route(PushButton4, [this] { PushButton4_MouseMove(); });
+    hover->route(PushButton5, [this] { PushButton5_MouseMove(); });
+    hover->route(PushButton6, [this] { PushButton6_MouseMove(); });
+    hover->route(PushButton7, [this] { PushButton7_MouseMove(); });
+    hover->route(PushButton9, [this] { PushButton9_MouseMove(); });
+    hover->route(Check1, [this] { Check1_MouseMove(); });
+    hover->route(this, [this] { Form_MouseMove(); });
+    hover->route(Frame1, [this] { Frame1_MouseMove(); });
+    hover->route(Frame2, [this] { Frame2_MouseMove(); });
+    hover->route(Frame3, [this] { Frame3_MouseMove(); });
+    connect(RichTextBox1, &PaneControl::pointerMoved, this, &Form1::RichTextBox_MouseMove);
+    connect(RichTextBox2, &PaneControl::pointerMoved, this, &Form1::RichTextBox_MouseMove);
 }
 
 void Form1::Timer1_Timer()

@@ -15,7 +15,9 @@ class QGroupBox;
 class QPushButton;
 class PaneActions;
 class QTimer;
+class SkinFramework;
 class SyncSwitch;
+class WindowPointer;
 
 /// The main window: two framed panes side by side, eight buttons in four rows, and the
 /// synchronous-scrolling switch across the bottom. Its layout is fixed.
@@ -49,6 +51,7 @@ public:
     QPushButton *PushButton9 = nullptr;
     QTimer *Timer1 = nullptr;
     CommonDialog CommonDialog1;
+    SkinFramework *SkinFramework1 = nullptr;
 
     MousePointer &mousePointer() { return m_pointer; }
     SyncSwitch &syncSwitch() { return *m_switch; }
@@ -61,6 +64,22 @@ public slots:
     void PushButton6_Click();
     void PushButton7_Click();
     void PushButton9_Click();
+    // Hover feedback: the hand over the buttons and the switch, the usual pointer elsewhere;
+    // none of them replaces the busy shape.
+    void PushButton1_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
+    void PushButton2_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
+    void PushButton3_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
+    void PushButton4_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
+    void PushButton5_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
+    void PushButton6_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
+    void PushButton7_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
+    void PushButton9_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
+    void Check1_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
+    void Form_MouseMove() { m_pointer.hover(MousePointer::kDefault); }
+    void Frame1_MouseMove() { m_pointer.hover(MousePointer::kDefault); }
+    void Frame2_MouseMove() { m_pointer.hover(MousePointer::kDefault); }
+    void Frame3_MouseMove() { m_pointer.hover(MousePointer::kDefault); }
+    void RichTextBox_MouseMove() { m_pointer.hover(MousePointer::kDefault); }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -75,11 +94,13 @@ private:
     void applyVisualTheme();
     bool pointerFileExists() const;
     void loadPointerImage();
+    void routeHoverFeedback();
 
     platform::Platform m_platform;
     MousePointer m_pointer;
     SyncSwitch *m_switch = nullptr;
     std::unique_ptr<PaneActions> m_paneActions;
+    WindowPointer *m_windowPointer = nullptr;
     std::function<void()> m_endProgram;
     bool m_centred = false;
 };

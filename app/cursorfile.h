@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QCursor>
+#include <QImage>
+#include <QPoint>
+
+/// The first image of a cursor file and the hotspot that its header names.
+struct CursorImage
+{
+    QImage image;
+    QPoint hotspot;
+};
+
+/// Reads the bytes of a cursor file (.cur; an icon file serves too, its hotspot at the centre).
+/// Throws platform::Failure when they do not hold a whole, readable image.
+CursorImage readCursorImage(const QByteArray &bytes);
+
+QCursor toCursor(const CursorImage &image);
