@@ -1,3 +1,4 @@
+#include "background.h"
 #include "form1.h"
 
 #include "applicationtitle.h"
@@ -50,14 +51,6 @@ QFont arialBold(qreal points)
     font.setPointSizeF(points);
     font.setBold(true);
     return font;
-}
-
-void paintBackground(QWidget *widget, const QColor &colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
 }
 
 } // namespace

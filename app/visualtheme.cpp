@@ -1,3 +1,4 @@
+#include "background.h"
 #include "visualtheme.h"
 
 #include "fileservices.h"
@@ -10,14 +11,6 @@
 #include <QRadioButton>
 
 namespace {
-
-void paintBackground(QWidget *widget, const QColor &colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
 
 // Panes and push buttons keep their colours; the plain-coloured controls follow the window.
 bool takesWindowColour(const QWidget *control)
