@@ -1,6 +1,6 @@
-#include "background.h"
 #include "form1.h"
 
+#include "background.h"
 #include "applicationtitle.h"
 #include "cursorfile.h"
 #include "errorreport.h"

@@ -1,6 +1,6 @@
-#include "background.h"
 #include "visualtheme.h"
 
+#include "background.h"
 #include "fileservices.h"
 #include "skinframework.h"
 
