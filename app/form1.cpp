@@ -1,7 +1,7 @@
 #include "form1.h"
 
-#include "background.h"
 #include "applicationtitle.h"
+#include "background.h"
 #include "cursorfile.h"
 #include "errorreport.h"
 #include "fileexists.h"
