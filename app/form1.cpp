@@ -2,9 +2,11 @@
 
 #include "applicationtitle.h"
 #include "errorreport.h"
+#include "form2.h"
 #include "guardedhandler.h"
 #include "panecontrol.h"
 #include "programicon.h"
+#include "scrollsynchroniser.h"
 #include "startup.h"
 #include "syncswitch.h"
 
@@ -55,6 +57,8 @@ Form1::Form1(const platform::Platform &platform, QWidget *parent)
 {
     buildLayout();
     m_switch = new SyncSwitch(Check1, m_platform.settings, this);
+    m_synchroniser = new ScrollSynchroniser(RichTextBox1, RichTextBox2, [this] { return m_switch->state(); }, this);
+    connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(kTickInterval);
@@ -168,6 +172,28 @@ void Form1::loadPointerImage()
 
 void Form1::Timer1_Timer()
 {
+    m_synchroniser->tick();
+}
+
+void Form1::PushButton1_Click()
+{
+    GuardedHandler h(m_platform.messages, locationText(QStringLiteral("Form1"), QStringLiteral("PushButton1_Click")));
+    h.step(100, [&] { hide(); });
+    h.step(102, [&] { loadedFullScreen().RichTextBox1->SetText(RichTextBox1->Text()); });
+    h.step(104, [&] { loadedFullScreen().RichTextBox2->SetText(RichTextBox2->Text()); });
+    h.step(106, [&] { loadedFullScreen().showMaximized(); });
+}
+
+Form2 &Form1::loadedFullScreen()
+{
+    // Created at first use and kept for the rest of the run; each entry loads it anew.
+    if (!m_fullScreen) {
+        m_fullScreen = std::make_unique<Form2>(
+            m_platform.messages,
+            Form2::MainWindow{this, RichTextBox1, RichTextBox2, [this] { return m_switch->state(); }});
+    }
+    m_fullScreen->load();
+    return *m_fullScreen;
 }
 
 void Form1::showEvent(QShowEvent *event)
@@ -191,6 +217,9 @@ void Form1::closeEvent(QCloseEvent *event)
 
 void Form1::Form_Unload()
 {
-    // Ends the program at once: no other window's close handler runs and nothing is asked.
+    // Ends the program at once: the full-screen view goes without putting its texts back,
+    // and nothing is asked.
+    if (m_fullScreen)
+        m_fullScreen->discard();
     m_endProgram();
 }

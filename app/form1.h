@@ -6,12 +6,15 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
+class Form2;
 class PaneControl;
 class QCheckBox;
 class QGroupBox;
 class QPushButton;
 class QTimer;
+class ScrollSynchroniser;
 class SyncSwitch;
 
 /// The main window: two framed panes side by side, eight buttons in four rows, and the
@@ -29,6 +32,9 @@ public:
 
     /// What ends the program when the window closes (the event loop's exit by default).
     void setProgramEnd(std::function<void()> endProgram) { m_endProgram = std::move(endProgram); }
+
+    /// "Show Full Screen": hides this window and shows both texts in the full-screen view.
+    void PushButton1_Click();
 
     PaneControl *RichTextBox1 = nullptr;
     PaneControl *RichTextBox2 = nullptr;
@@ -48,6 +54,9 @@ public:
 
     MousePointer &mousePointer() { return m_pointer; }
     SyncSwitch &syncSwitch() { return *m_switch; }
+    ScrollSynchroniser &synchroniser() { return *m_synchroniser; }
+    /// The full-screen view, once it has been shown.
+    Form2 *fullScreenWindow() const { return m_fullScreen.get(); }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -57,6 +66,7 @@ private:
     void buildLayout();
     void Form_Unload();
     void Timer1_Timer();
+    Form2 &loadedFullScreen();
 
     // Start-up steps owned by the look of the window.
     void applyVisualTheme();
@@ -66,6 +76,8 @@ private:
     platform::Platform m_platform;
     MousePointer m_pointer;
     SyncSwitch *m_switch = nullptr;
+    ScrollSynchroniser *m_synchroniser = nullptr;
+    std::unique_ptr<Form2> m_fullScreen;
     std::function<void()> m_endProgram;
     bool m_centred = false;
 };
