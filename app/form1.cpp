@@ -181,7 +181,7 @@ void Form1::PushButton1_Click()
     h.step(100, [&] { hide(); });
     h.step(102, [&] { loadedFullScreen().RichTextBox1->SetText(RichTextBox1->Text()); });
     h.step(104, [&] { loadedFullScreen().RichTextBox2->SetText(RichTextBox2->Text()); });
-    h.step(106, [&] { loadedFullScreen().showMaximized(); });
+    h.step(106, [&] { loadedFullScreen().showOn(screen()); });
 }
 
 Form2 &Form1::loadedFullScreen()

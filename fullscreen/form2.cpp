@@ -11,8 +11,10 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 
 using namespace std::chrono_literals;
@@ -78,6 +80,9 @@ void Form2::buildLayout()
     Label1 = new QLabel(QStringLiteral("ESC To Exit"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(twipsRect(120, 120, 960, 225));
+    // This platform's Arial draws the caption a few pixels wider than the stored box; a clipped
+    // "ESC To Exi" would hide the one hint the view gives.
+    Label1->resize(std::max(Label1->width(), Label1->sizeHint().width()), Label1->height());
     Label1->setFocusPolicy(Qt::NoFocus);
     paint(Label1, Qt::black, QColor(0, 255, 0));
 
@@ -99,6 +104,13 @@ void Form2::Form_Load()
 {
     GuardedHandler h(m_messages, locationText(QStringLiteral("Form2"), QStringLiteral("Form_Load")));
     h.step(100, [&] { setWindowIcon(programIcon()); });
+}
+
+void Form2::showOn(QScreen *screen)
+{
+    if (screen)
+        setGeometry(screen->availableGeometry());
+    showMaximized();
 }
 
 void Form2::discard()

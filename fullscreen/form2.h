@@ -6,6 +6,7 @@
 
 class PaneControl;
 class QLabel;
+class QScreen;
 class QTimer;
 class ScrollSynchroniser;
 namespace platform { class MessageBoxes; }
@@ -32,6 +33,10 @@ public:
     /// Loads the window unless it is loaded already: icon, timer, focus in the left pane.
     void load();
     bool isLoaded() const { return m_loaded; }
+
+    /// Shows the window maximised on the given screen. It covers the screen's available area
+    /// even where no window manager carries out the maximising.
+    void showOn(QScreen *screen);
 
     /// Closes the window without putting its texts back: the program is ending.
     void discard();

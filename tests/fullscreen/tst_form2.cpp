@@ -79,6 +79,8 @@ void TestForm2::entryShowsBothTextsAndHidesMainWindow()
     QCOMPARE(full.RichTextBox1->Text(), QByteArray("left\r\ntext"));
     QCOMPARE(full.RichTextBox2->Text(), QByteArray("right text"));
     QCOMPARE(full.Label1->text(), QStringLiteral("ESC To Exit"));
+    QVERIFY2(full.Label1->width() >= full.Label1->fontMetrics().horizontalAdvance(full.Label1->text()),
+             "the Escape hint is clipped");
     QVERIFY(main.fake.messages.shown.isEmpty());
 
     // The left pane takes the focus on entry, and so leads.
