@@ -18,13 +18,7 @@
 #include <QScreen>
 #include <QTimer>
 
-#include <chrono>
-
-using namespace std::chrono_literals;
-
 namespace {
-
-constexpr auto kTickInterval = 100ms;
 
 // The layout is drawn in twips; at 96 dots per inch fifteen of them make a pixel.
 constexpr int px(int twips) { return (twips * 2 + 15) / 30; }
@@ -61,7 +55,7 @@ Form1::Form1(const platform::Platform &platform, QWidget *parent)
     connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
 
     Timer1 = new QTimer(this);
-    Timer1->setInterval(kTickInterval);
+    Timer1->setInterval(ScrollSynchroniser::kTickInterval);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     Timer1->start();
 }

@@ -15,13 +15,9 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <chrono>
-
-using namespace std::chrono_literals;
 
 namespace {
 
-constexpr auto kTickInterval = 100ms;
 constexpr int kEscape = 27;
 
 QRect twipsRect(float left, float top, float width, float height)
@@ -47,7 +43,7 @@ Form2::Form2(platform::MessageBoxes &messages, MainWindow main)
     m_synchroniser = new ScrollSynchroniser(RichTextBox1, RichTextBox2, m_main.switchState, this);
 
     Timer1 = new QTimer(this);
-    Timer1->setInterval(kTickInterval);
+    Timer1->setInterval(ScrollSynchroniser::kTickInterval);
     connect(Timer1, &QTimer::timeout, this, &Form2::Timer1_Timer);
 }
 

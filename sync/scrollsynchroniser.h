@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <functional>
 
 class PaneControl;
@@ -13,6 +14,9 @@ class ScrollSynchroniser : public QObject
 {
     Q_OBJECT
 public:
+    /// How often each window's timer ticks the synchroniser; the follower lags by at most this.
+    static constexpr std::chrono::milliseconds kTickInterval{100};
+
     static constexpr qint16 kNoLeader = 0;
     static constexpr qint16 kLeftLeads = 1;
     static constexpr qint16 kRightLeads = 2;
