@@ -63,10 +63,8 @@ private slots:
     void followerScrolledByItsOwnScrollBarIsPutBack_data();
     void followerScrolledByItsOwnScrollBarIsPutBack();
     void pointerPassingOverFollowerMakesItLead();
-    void focusAndPointerSetTheLeaderAndNothingResetsIt();
     void switchingOnAlignsFollowerWithinOneTick_data();
     void switchingOnAlignsFollowerWithinOneTick();
-    void leaderBeyondFollowersEndIsNotMovedBack();
 };
 
 void TestScrollSynchroniser::followerTakesLeaderPositionOnlyWhenSwitchIsOnAndLeaderKnown_data()
@@ -174,25 +172,6 @@ void TestScrollSynchroniser::pointerPassingOverFollowerMakesItLead()
     QCOMPARE(pair.right->scrollPosition(), moved);
 }
 
-void TestScrollSynchroniser::focusAndPointerSetTheLeaderAndNothingResetsIt()
-{
-    PanePair pair;
-    QCOMPARE(pair.sync->ActivePane(), 0);
-    emit pair.right->pointerMoved();
-    QCOMPARE(pair.sync->ActivePane(), 2);
-    emit pair.left->pointerMoved();
-    QCOMPARE(pair.sync->ActivePane(), 1);
-    emit pair.right->focusReceived();
-    QCOMPARE(pair.sync->ActivePane(), 2);
-
-    // Turning synchronisation off and on, and ticking meanwhile, keeps the leader.
-    pair.switchState = 0;
-    pair.sync->tick();
-    pair.switchState = 1;
-    pair.sync->tick();
-    QCOMPARE(pair.sync->ActivePane(), 2);
-}
-
 void TestScrollSynchroniser::switchingOnAlignsFollowerWithinOneTick_data()
 {
     QTest::addColumn<int>("offState");
@@ -217,18 +196,6 @@ void TestScrollSynchroniser::switchingOnAlignsFollowerWithinOneTick()
     pair.sync->tick();
     QCOMPARE(pair.left->scrollPosition(), leader);
     QCOMPARE(pair.right->scrollPosition(), leader);
-}
-
-void TestScrollSynchroniser::leaderBeyondFollowersEndIsNotMovedBack()
-{
-    PanePair pair;
-    pair.right->SetText(longText(20));
-    makeLead(pair.left);
-    const QPoint leader = pair.at(0, 300);
-    pair.left->setScrollPosition(leader);
-    pair.sync->tick();
-    QCOMPARE(pair.left->scrollPosition(), leader);
-    QVERIFY(pair.right->scrollPosition().y() < leader.y());
 }
 
 QTEST_MAIN(TestScrollSynchroniser)
