@@ -51,7 +51,8 @@ Form1::Form1(const platform::Platform &platform, QWidget *parent)
 {
     buildLayout();
     m_switch = new SyncSwitch(Check1, m_platform.settings, this);
-    m_synchroniser = new ScrollSynchroniser(RichTextBox1, RichTextBox2, [this] { return m_switch->state(); }, this);
+    m_synchroniser = new ScrollSynchroniser(RichTextBox1, RichTextBox2,
+                                            [this] { return m_switch->state(); }, this);
     connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
 
     Timer1 = new QTimer(this);
@@ -171,7 +172,8 @@ void Form1::Timer1_Timer()
 
 void Form1::PushButton1_Click()
 {
-    GuardedHandler h(m_platform.messages, locationText(QStringLiteral("Form1"), QStringLiteral("PushButton1_Click")));
+    GuardedHandler h(m_platform.messages,
+                     locationText(QStringLiteral("Form1"), QStringLiteral("PushButton1_Click")));
     h.step(100, [&] { hide(); });
     h.step(102, [&] { loadedFullScreen().RichTextBox1->SetText(RichTextBox1->Text()); });
     h.step(104, [&] { loadedFullScreen().RichTextBox2->SetText(RichTextBox2->Text()); });
