@@ -5,11 +5,13 @@
 #include "cursorfile.h"
 #include "errorreport.h"
 #include "fileexists.h"
+#include "form2.h"
 #include "guardedhandler.h"
-#include "paneactions.h"
 #include "hoverfeedback.h"
+#include "paneactions.h"
 #include "panecontrol.h"
 #include "programicon.h"
+#include "scrollsynchroniser.h"
 #include "skinframework.h"
 #include "startup.h"
 #include "syncswitch.h"
@@ -24,13 +26,7 @@
 #include <QScreen>
 #include <QTimer>
 
-#include <chrono>
-
-using namespace std::chrono_literals;
-
 namespace {
-
-constexpr auto kTickInterval = 100ms;
 
 // The hand pointer's image, optional, beside the program.
 QString pointerFile(const QString &programDirectory)
@@ -73,9 +69,12 @@ Form1::Form1(const platform::Platform &platform, QWidget *parent)
     m_windowPointer = new WindowPointer(m_pointer, this);
     SkinFramework1 = new SkinFramework(m_platform.files, this);
     routeHoverFeedback();
+    m_synchroniser = new ScrollSynchroniser(RichTextBox1, RichTextBox2,
+                                            [this] { return m_switch->state(); }, this);
+    connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
 
     Timer1 = new QTimer(this);
-    Timer1->setInterval(kTickInterval);
+    Timer1->setInterval(ScrollSynchroniser::kTickInterval);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     Timer1->start();
 }
@@ -217,6 +216,29 @@ void Form1::routeHoverFeedback()
 
 void Form1::Timer1_Timer()
 {
+    m_synchroniser->tick();
+}
+
+void Form1::PushButton1_Click()
+{
+    GuardedHandler h(m_platform.messages,
+                     locationText(QStringLiteral("Form1"), QStringLiteral("PushButton1_Click")));
+    h.step(100, [&] { hide(); });
+    h.step(102, [&] { loadedFullScreen().RichTextBox1->SetText(RichTextBox1->Text()); });
+    h.step(104, [&] { loadedFullScreen().RichTextBox2->SetText(RichTextBox2->Text()); });
+    h.step(106, [&] { loadedFullScreen().showOn(screen()); });
+}
+
+Form2 &Form1::loadedFullScreen()
+{
+    // Created at first use and kept for the rest of the run; each entry loads it anew.
+    if (!m_fullScreen) {
+        m_fullScreen = std::make_unique<Form2>(
+            m_platform.messages,
+            Form2::MainWindow{this, RichTextBox1, RichTextBox2, [this] { return m_switch->state(); }});
+    }
+    m_fullScreen->load();
+    return *m_fullScreen;
 }
 
 void Form1::showEvent(QShowEvent *event)
@@ -240,6 +262,9 @@ void Form1::closeEvent(QCloseEvent *event)
 
 void Form1::Form_Unload()
 {
-    // Ends the program at once: no other window's close handler runs and nothing is asked.
+    // Ends the program at once: the full-screen view goes without putting its texts back,
+    // and nothing is asked.
+    if (m_fullScreen)
+        m_fullScreen->discard();
     m_endProgram();
 }

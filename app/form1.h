@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+class Form2;
 class PaneControl;
 class QCheckBox;
 class QGroupBox;
@@ -16,6 +17,7 @@ class QPushButton;
 class PaneActions;
 class QTimer;
 class SkinFramework;
+class ScrollSynchroniser;
 class SyncSwitch;
 class WindowPointer;
 
@@ -34,6 +36,9 @@ public:
 
     /// What ends the program when the window closes (the event loop's exit by default).
     void setProgramEnd(std::function<void()> endProgram) { m_endProgram = std::move(endProgram); }
+
+    /// "Show Full Screen": hides this window and shows both texts in the full-screen view.
+    void PushButton1_Click();
 
     PaneControl *RichTextBox1 = nullptr;
     PaneControl *RichTextBox2 = nullptr;
@@ -55,6 +60,9 @@ public:
 
     MousePointer &mousePointer() { return m_pointer; }
     SyncSwitch &syncSwitch() { return *m_switch; }
+    ScrollSynchroniser &synchroniser() { return *m_synchroniser; }
+    /// The full-screen view, once it has been shown.
+    Form2 *fullScreenWindow() const { return m_fullScreen.get(); }
 
 public slots:
     void PushButton2_Click();
@@ -89,6 +97,7 @@ private:
     void buildLayout();
     void Form_Unload();
     void Timer1_Timer();
+    Form2 &loadedFullScreen();
 
     // Start-up steps owned by the look of the window.
     void applyVisualTheme();
@@ -101,6 +110,8 @@ private:
     SyncSwitch *m_switch = nullptr;
     std::unique_ptr<PaneActions> m_paneActions;
     WindowPointer *m_windowPointer = nullptr;
+    ScrollSynchroniser *m_synchroniser = nullptr;
+    std::unique_ptr<Form2> m_fullScreen;
     std::function<void()> m_endProgram;
     bool m_centred = false;
 };

@@ -10,19 +10,19 @@ namespace {
 
 constexpr long kIndexKind = QsciScintillaBase::SC_LINECHARACTERINDEX_UTF16;
 
-QAccessibleInterface *paneFactory(const QString &, QObject *object)
+} // namespace
+
+QAccessibleInterface *paneAccessibleFactory(const QString &, QObject *object)
 {
     if (auto *pane = qobject_cast<PaneControl *>(object))
         return new PaneAccessible(pane);
     return nullptr;
 }
 
-} // namespace
-
 void installPaneAccessibility()
 {
     static const bool installed = [] {
-        QAccessible::installFactory(paneFactory);
+        QAccessible::installFactory(paneAccessibleFactory);
         return true;
     }();
     Q_UNUSED(installed);

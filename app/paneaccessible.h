@@ -10,6 +10,9 @@ class PaneControl;
 /// interface would walk the document from its start on every view update.
 void installPaneAccessibility();
 
+/// The factory that installPaneAccessibility() installs: our interface for every pane.
+QAccessibleInterface *paneAccessibleFactory(const QString &className, QObject *object);
+
 /// What screen readers see of a pane: its name, its role and its text, with offsets computed
 /// from a per-line index that exists only while someone asks.
 class PaneAccessible : public QAccessibleWidget, public QAccessibleTextInterface

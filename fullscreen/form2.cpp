@@ -1,0 +1,185 @@
+#include "form2.h"
+
+#include "errorreport.h"
+#include "form2layout.h"
+#include "guardedhandler.h"
+#include "panecontrol.h"
+#include "programicon.h"
+#include "scrollsynchroniser.h"
+#include "twips.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kEscape = 27;
+
+QRect twipsRect(float left, float top, float width, float height)
+{
+    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
+}
+
+void paint(QWidget *widget, const QColor &background, const QColor &text)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, background);
+    palette.setColor(QPalette::WindowText, text);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+} // namespace
+
+Form2::Form2(platform::MessageBoxes &messages, MainWindow main)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_messages(messages), m_main(std::move(main))
+{
+    buildLayout();
+    m_synchroniser = new ScrollSynchroniser(RichTextBox1, RichTextBox2, m_main.switchState, this);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(ScrollSynchroniser::kTickInterval);
+    connect(Timer1, &QTimer::timeout, this, &Form2::Timer1_Timer);
+}
+
+Form2::~Form2() = default;
+
+void Form2::buildLayout()
+{
+    setWindowTitle(QStringLiteral("Form2"));
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    font.setBold(true);
+    setFont(font);
+    paint(this, Qt::black, Qt::green);
+    resize(twipsToPixels(6870), twipsToPixels(5010));
+
+    auto pane = [this](const QString &name, float left) {
+        auto *p = new PaneControl(this);
+        p->setObjectName(name);
+        p->setAccessibleName(name);
+        p->setGeometry(twipsRect(left, 480, 3360, 4335));
+        p->setPaper(Qt::white);
+        // Key preview: the window sees Escape before the pane that has the focus.
+        p->installEventFilter(this);
+        p->viewport()->installEventFilter(this);
+        return p;
+    };
+    RichTextBox1 = pane(QStringLiteral("RichTextBox1"), 120);
+    RichTextBox2 = pane(QStringLiteral("RichTextBox2"), 3600);
+
+    Label1 = new QLabel(QStringLiteral("ESC To Exit"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(twipsRect(120, 120, 960, 225));
+    // This platform's Arial draws the caption a few pixels wider than the stored box; a clipped
+    // "ESC To Exi" would hide the one hint the view gives.
+    Label1->resize(std::max(Label1->width(), Label1->sizeHint().width()), Label1->height());
+    Label1->setFocusPolicy(Qt::NoFocus);
+    paint(Label1, Qt::black, QColor(0, 255, 0));
+
+    setTabOrder(RichTextBox1, RichTextBox2);
+}
+
+void Form2::load()
+{
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    Form_Load();
+    Timer1->start();
+    // The first control in the tab order takes the focus when the window is shown, and so leads.
+    RichTextBox1->setFocus();
+}
+
+void Form2::Form_Load()
+{
+    GuardedHandler h(m_messages, locationText(QStringLiteral("Form2"), QStringLiteral("Form_Load")));
+    h.step(100, [&] { setWindowIcon(programIcon()); });
+}
+
+void Form2::showOn(QScreen *screen)
+{
+    if (screen)
+        setGeometry(screen->availableGeometry());
+    showMaximized();
+}
+
+void Form2::discard()
+{
+    if (!m_loaded)
+        return;
+    m_discarding = true;
+    close();
+    m_discarding = false;
+}
+
+bool Form2::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        Form_KeyPress(kEscape);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form2::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape)
+        Form_KeyPress(kEscape);
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void Form2::Form_KeyPress(int keyAscii)
+{
+    if (keyAscii != kEscape)
+        return;
+    m_main.window->show();
+    close();
+}
+
+void Form2::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form2::Form_Resize()
+{
+    const Form2PaneGeometry geometry = form2Layout(pixelsToTwips(width()), pixelsToTwips(height()),
+                                                   pixelsToTwips(Label1->height()));
+    RichTextBox1->setGeometry(geometry.left);
+    RichTextBox2->setGeometry(geometry.right);
+}
+
+void Form2::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    Form_Unload();
+}
+
+void Form2::Form_Unload()
+{
+    if (!m_loaded)
+        return;
+    m_loaded = false;
+    Timer1->stop();
+    if (m_discarding)
+        return;
+    m_main.left->SetText(RichTextBox1->Text());
+    m_main.right->SetText(RichTextBox2->Text());
+    // Escape has shown the main window already; any other way out must not leave the program
+    // without a visible window.
+    if (!m_main.window->isVisible())
+        m_main.window->show();
+}
+
+void Form2::Timer1_Timer()
+{
+    m_synchroniser->tick();
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class PaneControl;
+class QLabel;
+class QScreen;
+class QTimer;
+class ScrollSynchroniser;
+namespace platform { class MessageBoxes; }
+
+/// The full-screen view: both texts side by side on a black, borderless, maximised window.
+/// Created once; every entry loads it anew, and closing it puts its texts back into the main
+/// window's panes. Escape, from wherever the focus is, leaves it.
+class Form2 : public QWidget
+{
+    Q_OBJECT
+public:
+    /// What the full-screen view reaches of the main window.
+    struct MainWindow
+    {
+        QWidget *window;
+        PaneControl *left;
+        PaneControl *right;
+        std::function<int()> switchState; ///< the synchronous-scrolling switch
+    };
+
+    Form2(platform::MessageBoxes &messages, MainWindow main);
+    ~Form2() override;
+
+    /// Loads the window unless it is loaded already: icon, timer, focus in the left pane.
+    void load();
+    bool isLoaded() const { return m_loaded; }
+
+    /// Shows the window maximised on the given screen. It covers the screen's available area
+    /// even where no window manager carries out the maximising.
+    void showOn(QScreen *screen);
+
+    /// Closes the window without putting its texts back: the program is ending.
+    void discard();
+
+    ScrollSynchroniser &synchroniser() { return *m_synchroniser; }
+
+    PaneControl *RichTextBox1 = nullptr;
+    PaneControl *RichTextBox2 = nullptr;
+    QLabel *Label1 = nullptr;
+    QTimer *Timer1 = nullptr;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildLayout();
+    void Form_Load();
+    void Form_KeyPress(int keyAscii);
+    void Form_Resize();
+    void Form_Unload();
+    void Timer1_Timer();
+
+    platform::MessageBoxes &m_messages;
+    MainWindow m_main;
+    ScrollSynchroniser *m_synchroniser = nullptr;
+    bool m_loaded = false;
+    bool m_discarding = false;
+};
