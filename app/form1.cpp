@@ -15,6 +15,7 @@
 #include "skinframework.h"
 #include "startup.h"
 #include "syncswitch.h"
+#include "twips.h"
 #include "visualtheme.h"
 #include "windowpointer.h"
 
@@ -34,12 +35,6 @@ QString pointerFile(const QString &programDirectory)
     return programDirectory + QStringLiteral("/HAND-M.CUR");
 }
 
-// The layout is drawn in twips; at 96 dots per inch fifteen of them make a pixel.
-constexpr int px(int twips) { return (twips * 2 + 15) / 30; }
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(px(left), px(top), px(width), px(height));
-}
 
 QFont arialBold(qreal points)
 {
@@ -84,7 +79,7 @@ Form1::~Form1() = default;
 void Form1::buildLayout()
 {
     setWindowTitle(QStringLiteral("Form1"));
-    setFixedSize(px(8040), px(8070));
+    setFixedSize(twipsToPixels(8040), twipsToPixels(8070));
     setFont(arialBold(9));
     paintBackground(this, Qt::white);
 

@@ -1,5 +1,6 @@
 #include "form2.h"
 
+#include "background.h"
 #include "errorreport.h"
 #include "form2layout.h"
 #include "guardedhandler.h"
@@ -20,18 +21,12 @@ namespace {
 
 constexpr int kEscape = 27;
 
-QRect twipsRect(float left, float top, float width, float height)
-{
-    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
-}
-
 void paint(QWidget *widget, const QColor &background, const QColor &text)
 {
+    paintBackground(widget, background);
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, background);
     palette.setColor(QPalette::WindowText, text);
     widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
 }
 
 } // namespace
