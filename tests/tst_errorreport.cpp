@@ -14,14 +14,10 @@ class TestErrorReport : public QObject
 private slots:
     void reportTextJoinsItsPartsExactly_data();
     void reportTextJoinsItsPartsExactly();
-    void locationTextsEndWithOneSpace_data();
-    void locationTextsEndWithOneSpace();
     void reportIsAWarningWithOneOkButton();
 
     void everyFailingStepGivesOneBoxInStepOrder();
     void failingTestRunsTheBranchItGoverns();
-    void passingAndFailingTestsChooseTheirBranches_data();
-    void passingAndFailingTestsChooseTheirBranches();
     void failureInsideACalledOperationNamesTheCallingStep();
     void failuresOtherThanPlatformOnesAreReportedToo();
 };
@@ -34,16 +30,16 @@ void TestErrorReport::reportTextJoinsItsPartsExactly_data()
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("pointer file at start-up")
-        << "in Quillmere2021/08/31.Form1.Form_Load " << 104 << "Invalid picture"
+        << locationText("Form1", "Form_Load") << 104 << "Invalid picture"
         << "Invalid picture\r\nin Quillmere2021/08/31.Form1.Form_Load at line 104\r\r"
            "Please email screenshot of this message to support@tarnhollow.org";
     QTest::newRow("first step, empty description")
-        << "in Quillmere2021/08/31.Form1.PushButton9_Click " << 100 << ""
+        << locationText("Form1", "PushButton9_Click") << 100 << ""
         << "\r\nin Quillmere2021/08/31.Form1.PushButton9_Click at line 100\r\r"
            "Please email screenshot of this message to support@tarnhollow.org";
     QTest::newRow("description with markup stays text")
-        << "in Quillmere2021/08/31.Form1.PushButton2_Click " << 114 << "<b>Disk full</b>"
-        << "<b>Disk full</b>\r\nin Quillmere2021/08/31.Form1.PushButton2_Click at line 114\r\r"
+        << locationText("Form2", "Form_Load") << 114 << "<b>Disk full</b>"
+        << "<b>Disk full</b>\r\nin Quillmere2021/08/31.Form2.Form_Load at line 114\r\r"
            "Please email screenshot of this message to support@tarnhollow.org";
 }
 
@@ -54,30 +50,6 @@ void TestErrorReport::reportTextJoinsItsPartsExactly()
     QFETCH(QString, description);
     QFETCH(QString, expected);
     QCOMPARE(errorReportText(location, line, description), expected);
-}
-
-void TestErrorReport::locationTextsEndWithOneSpace_data()
-{
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QString>("handler");
-    QTest::addColumn<QString>("expected");
-    const QList<std::pair<const char *, const char *>> handlers{
-        {"Form1", "Form_Load"},          {"Form1", "PushButton1_Click"}, {"Form1", "PushButton2_Click"},
-        {"Form1", "PushButton3_Click"},  {"Form1", "PushButton4_Click"}, {"Form1", "PushButton5_Click"},
-        {"Form1", "PushButton6_Click"},  {"Form1", "PushButton7_Click"}, {"Form1", "PushButton9_Click"},
-        {"Form2", "Form_Load"}};
-    for (const auto &[window, handler] : handlers)
-        QTest::addRow("%s.%s", window, handler)
-            << window << handler
-            << QStringLiteral("in Quillmere2021/08/31.%1.%2 ").arg(QLatin1String(window), QLatin1String(handler));
-}
-
-void TestErrorReport::locationTextsEndWithOneSpace()
-{
-    QFETCH(QString, window);
-    QFETCH(QString, handler);
-    QFETCH(QString, expected);
-    QCOMPARE(locationText(window, handler), expected);
 }
 
 void TestErrorReport::reportIsAWarningWithOneOkButton()
@@ -120,24 +92,6 @@ void TestErrorReport::failingTestRunsTheBranchItGoverns()
     QVERIFY2(governedRan, "a test that fails to evaluate must go on inside its branch");
     QCOMPARE(messages.shown.size(), 1);
     QVERIFY(messages.shown[0].text.contains("at line 102\r\r"));
-}
-
-void TestErrorReport::passingAndFailingTestsChooseTheirBranches_data()
-{
-    QTest::addColumn<bool>("condition");
-    QTest::addColumn<bool>("expectBranch");
-    QTest::newRow("true") << true << true;
-    QTest::newRow("false") << false << false;
-}
-
-void TestErrorReport::passingAndFailingTestsChooseTheirBranches()
-{
-    QFETCH(bool, condition);
-    QFETCH(bool, expectBranch);
-    FakeMessageBoxes messages;
-    GuardedHandler h(messages, "in x ");
-    QCOMPARE(h.test(132, [&] { return condition; }), expectBranch);
-    QVERIFY(messages.shown.isEmpty());
 }
 
 void TestErrorReport::failureInsideACalledOperationNamesTheCallingStep()

@@ -13,40 +13,11 @@ class TestSyncSwitch : public QObject
 {
     Q_OBJECT
 private slots:
-    void restoreGivesTheStoredState_data();
-    void restoreGivesTheStoredState();
     void unusableStoredTextFailsAndKeepsTheBox_data();
     void unusableStoredTextFailsAndKeepsTheBox();
     void everyChangeIsStoredAtOnceWithItsCaption();
     void clickFromGreyedTicksAndNeverReturnsToGreyed();
 };
-
-void TestSyncSwitch::restoreGivesTheStoredState_data()
-{
-    QTest::addColumn<QString>("stored"); // empty: key absent
-    QTest::addColumn<int>("state");
-    QTest::addColumn<bool>("on");
-    QTest::newRow("first start") << QString() << 1 << true;
-    QTest::newRow("stored 0") << "0" << 0 << false;
-    QTest::newRow("stored 1") << "1" << 1 << true;
-    QTest::newRow("stored 2 greyed") << "2" << 2 << false;
-    QTest::newRow("stored with spaces") << " 0 " << 0 << false;
-}
-
-void TestSyncSwitch::restoreGivesTheStoredState()
-{
-    QFETCH(QString, stored);
-    QFETCH(int, state);
-    QFETCH(bool, on);
-    FakeSettingsStore settings;
-    if (!stored.isNull())
-        settings.values.insert(kKey, stored);
-    QCheckBox box;
-    SyncSwitch sw(&box, settings);
-    sw.restore();
-    QCOMPARE(sw.state(), state);
-    QCOMPARE(sw.isOn(), on);
-}
 
 void TestSyncSwitch::unusableStoredTextFailsAndKeepsTheBox_data()
 {
@@ -57,6 +28,7 @@ void TestSyncSwitch::unusableStoredTextFailsAndKeepsTheBox_data()
     QTest::newRow("beyond 16 bits") << "40000" << "Overflow";
     QTest::newRow("no state of the box") << "3" << "Invalid property value";
     QTest::newRow("negative") << "-1" << "Invalid property value";
+    QTest::newRow("fraction") << "1.5" << "Type mismatch";
 }
 
 void TestSyncSwitch::unusableStoredTextFailsAndKeepsTheBox()
