@@ -164,10 +164,15 @@ void Form2::Form_Unload()
         return;
     m_loaded = false;
     Timer1->stop();
+    if (!m_discarding) {
+        m_main.left->SetText(RichTextBox1->Text());
+        m_main.right->SetText(RichTextBox2->Text());
+    }
+    // Closing ends the view's on-screen life: its panes give back their copies of the texts.
+    RichTextBox1->SetText({});
+    RichTextBox2->SetText({});
     if (m_discarding)
         return;
-    m_main.left->SetText(RichTextBox1->Text());
-    m_main.right->SetText(RichTextBox2->Text());
     // Escape has shown the main window already; any other way out must not leave the program
     // without a visible window.
     if (!m_main.window->isVisible())
