@@ -81,17 +81,7 @@ struct Bench
     {
     }
 
-    void click(const QString &handler)
-    {
-        const QHash<QString, void (PaneActions::*)()> handlers{
-            {QStringLiteral("PushButton2_Click"), &PaneActions::PushButton2_Click},
-            {QStringLiteral("PushButton3_Click"), &PaneActions::PushButton3_Click},
-            {QStringLiteral("PushButton4_Click"), &PaneActions::PushButton4_Click},
-            {QStringLiteral("PushButton5_Click"), &PaneActions::PushButton5_Click},
-        };
-        (actions.*handlers.value(handler))();
-    }
-
+    void open(int number) { number == 1 ? actions.PushButton3_Click() : actions.PushButton4_Click(); }
     PaneControl &pane(int number) { return number == 1 ? left : right; }
 
     FakePlatform fake;
@@ -134,13 +124,11 @@ private slots:
 void TestPaneActions::openThenSaveGivesTheFileBackPlusOneCarriageReturn_data()
 {
     QTest::addColumn<QByteArray>("original");
-    QTest::newRow("LF, no final line end") << QByteArray("Premi\xC3\xA8re\nsecond \xE2\x80\x94\nthird \xF0\x9F\x98\x80");
-    QTest::newRow("bom, CRLF, final line end") << QByteArray("\xEF\xBB\xBF" "first\r\nsecond\r\n");
-    QTest::newRow("CR") << QByteArray("first\rsecond\r");
-    QTest::newRow("mixed line ends") << QByteArray("first\r\nsecond\nthird\r");
+    // Line ends and odd bytes as such are the pane's own business; these are about the decision
+    // to leave UTF-8 alone and about the one carriage return the open adds.
+    QTest::newRow("bom, CRLF, final line end") << QByteArray("\xEF\xBB\xBF" "Premi\xC3\xA8re\r\nsecond \xF0\x9F\x98\x80\r\n");
     QTest::newRow("NUL bytes") << QByteArray("a\0b\r\n\0\0c", 8);
     QTest::newRow("stray invalid bytes") << QByteArray("caf\xC3\xA9 \xC3\xA0 la \xFF\xFE gare\r\n\xC3\xA9t\xC3\xA9");
-    QTest::newRow("lone carriage return") << QByteArray("\r");
     QTest::newRow("empty file") << QByteArray();
 }
 
@@ -155,8 +143,8 @@ void TestPaneActions::openThenSaveGivesTheFileBackPlusOneCarriageReturn()
     Bench bench;
     bench.fake.dialogs.openAnswers = {{source}};
     bench.fake.dialogs.saveAnswers = {copy};
-    bench.click(QStringLiteral("PushButton3_Click"));
-    bench.click(QStringLiteral("PushButton2_Click"));
+    bench.open(1);
+    bench.actions.PushButton2_Click();
 
     QVERIFY2(bench.fake.messages.shown.isEmpty(), "no box on a plain open and save");
     QCOMPARE(readFile(copy), original + '\r');
@@ -164,7 +152,6 @@ void TestPaneActions::openThenSaveGivesTheFileBackPlusOneCarriageReturn()
 
 void TestPaneActions::openLoadsTheLastFileAndReportsEachFailure_data()
 {
-    QTest::addColumn<QString>("handler");
     QTest::addColumn<int>("pane");
     QTest::addColumn<QStringList>("chosen"); // names in the scratch folder; none is a cancel
     QTest::addColumn<QByteArray>("expected");
@@ -172,23 +159,22 @@ void TestPaneActions::openLoadsTheLastFileAndReportsEachFailure_data()
     QTest::addColumn<int>("reportLine"); // 0: no error report
 
     // "folder" exists for the file system but cannot be read as a file.
-    for (const auto &[handler, pane, one, several] :
-         {std::tuple("PushButton3_Click", 1, 122, 138), std::tuple("PushButton4_Click", 2, 120, 132)}) {
-        QTest::addRow("%s, cancelled", handler) << handler << pane << QStringList() << QByteArray("kept") << 0 << 0;
-        QTest::addRow("%s, one file", handler) << handler << pane << QStringList{"a.txt"} << QByteArray("first\r") << 0 << 0;
-        QTest::addRow("%s, one vanished among several", handler)
-            << handler << pane << QStringList{"a.txt", "gone.txt", "c.txt"} << QByteArray("last\r\n\r") << 1 << 0;
-        QTest::addRow("%s, one unloadable", handler) << handler << pane << QStringList{"folder"} << QByteArray("\r") << 0 << one;
-        QTest::addRow("%s, unloadable among several", handler)
-            << handler << pane << QStringList{"folder", "a.txt"} << QByteArray("first\r") << 0 << several;
+    for (const auto &[button, pane, one, several] :
+         {std::tuple("Open File 1", 1, 122, 138), std::tuple("Open File 2", 2, 120, 132)}) {
+        QTest::addRow("%s, cancelled", button) << pane << QStringList() << QByteArray("kept") << 0 << 0;
+        QTest::addRow("%s, one file", button) << pane << QStringList{"a.txt"} << QByteArray("first\r") << 0 << 0;
+        QTest::addRow("%s, one vanished among several", button)
+            << pane << QStringList{"a.txt", "gone.txt", "c.txt"} << QByteArray("last\r\n\r") << 1 << 0;
+        QTest::addRow("%s, one unloadable", button) << pane << QStringList{"folder"} << QByteArray("\r") << 0 << one;
+        QTest::addRow("%s, unloadable among several", button)
+            << pane << QStringList{"folder", "a.txt"} << QByteArray("first\r") << 0 << several;
     }
     QTest::newRow("backslashes are letters of the name")
-        << "PushButton3_Click" << 1 << QStringList{"a\\\\b.txt", "a\\\\b.txt"} << QByteArray("back\r") << 0 << 0;
+        << 1 << QStringList{"a\\\\b.txt", "a\\\\b.txt"} << QByteArray("back\r") << 0 << 0;
 }
 
 void TestPaneActions::openLoadsTheLastFileAndReportsEachFailure()
 {
-    QFETCH(QString, handler);
     QFETCH(int, pane);
     QFETCH(QStringList, chosen);
     QFETCH(QByteArray, expected);
@@ -209,7 +195,7 @@ void TestPaneActions::openLoadsTheLastFileAndReportsEachFailure()
     bench.dialog.FileName = QStringLiteral("/left/over.txt");
     bench.fake.dialogs.openAnswers = {paths};
     QSignalSpy pointer(&bench.pointer, &MousePointer::changed);
-    bench.click(handler);
+    bench.open(pane);
 
     QCOMPARE(bench.fake.dialogs.asked.size(), 1);
     const platform::FileDialogOptions &asked = bench.fake.dialogs.asked.constFirst();
@@ -229,7 +215,7 @@ void TestPaneActions::openLoadsTheLastFileAndReportsEachFailure()
     QCOMPARE(found.size(), reportLine ? 1 : 0);
     QCOMPARE(bench.fake.messages.shown.size(), notFound + found.size());
     if (reportLine) {
-        const QString where = QStringLiteral("in Quillmere2021/08/31.Form1.%1 at line %2\r\r").arg(handler).arg(reportLine);
+        const QString where = QStringLiteral("in Quillmere2021/08/31.Form1.%1 at line %2\r\r").arg(pane == 1 ? "PushButton3_Click" : "PushButton4_Click").arg(reportLine);
         QVERIFY2(found.constFirst().text.contains(where), qPrintable(found.constFirst().text));
     }
 }
@@ -242,15 +228,12 @@ void TestPaneActions::cancelledSaveWritesNothingAndKeepsTheName()
     bench.dialog.FileName = offered;
     bench.left.SetText("text");
     QSignalSpy pointer(&bench.pointer, &MousePointer::changed);
-    bench.click(QStringLiteral("PushButton2_Click"));
+    bench.actions.PushButton2_Click();
 
     QCOMPARE(bench.fake.dialogs.asked.size(), 1);
     const platform::FileDialogOptions &asked = bench.fake.dialogs.asked.constFirst();
     QCOMPARE(asked.fileName, offered);
     QVERIFY(!asked.allowMultiple);
-    const QList<platform::FileFilter> filters{{QStringLiteral("Text Files(*.txt)"), QStringLiteral("*.txt")},
-                                              {QStringLiteral("All Files (*.*)"), QStringLiteral("*.*")}};
-    QCOMPARE(asked.filters, filters);
     QVERIFY(entries(dir.path()).isEmpty());
     QCOMPARE(pointer.size(), 0);
     QCOMPARE(bench.dialog.FileName, offered);
@@ -267,7 +250,7 @@ void TestPaneActions::busyPointerStaysThroughTheOverwriteQuestion()
     int pointerDuringQuestion = -1;
     bench.fake.messages.onShow = [&](const platform::MessageRequest &) { pointerDuringQuestion = bench.pointer.value(); };
     bench.fake.messages.answers = {MessageAnswer::No};
-    bench.click(QStringLiteral("PushButton5_Click"));
+    bench.actions.PushButton5_Click();
     QCOMPARE(pointerDuringQuestion, MousePointer::kBusy);
     QCOMPARE(bench.pointer.value(), MousePointer::kDefault);
     QCOMPARE(readFile(path), QByteArray("old"));
@@ -309,7 +292,7 @@ void TestPaneActions::failedSaveKeepsTheOldFile()
         std::optional<FileSizeCap> cap;
         if (kind == QLatin1String("full disk"))
             cap.emplace(64 * 1024);
-        bench.click(QStringLiteral("PushButton2_Click"));
+        bench.actions.PushButton2_Click();
     }
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
