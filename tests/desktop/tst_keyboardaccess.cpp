@@ -32,7 +32,7 @@ private slots:
 private:
     QWidget *control(const QString &name) const { return m_form->findChild<QWidget *>(name); }
 
-    std::unique_ptr<FakePlatform> m_fakes;
+    std::unique_ptr<FakePlatform> m_fakes; // fresh each time: the switch remembers its state
     std::unique_ptr<Form1> m_form;
 };
 

@@ -111,8 +111,8 @@ private slots:
     void openThenSaveGivesTheFileBackPlusOneCarriageReturn();
     void openLoadsTheLastFileAndReportsEachFailure_data();
     void openLoadsTheLastFileAndReportsEachFailure();
-    void cancelledSaveWritesNothingAndKeepsTheName();
-    void busyPointerStaysThroughTheOverwriteQuestion();
+    void saveLeavesTheFileAloneWhenCancelledOrRefused_data();
+    void saveLeavesTheFileAloneWhenCancelledOrRefused();
     void failedSaveKeepsTheOldFile_data();
     void failedSaveKeepsTheOldFile();
     void samplesNeverEmptyAPaneAndOfferTheFolder_data();
@@ -220,40 +220,40 @@ void TestPaneActions::openLoadsTheLastFileAndReportsEachFailure()
     }
 }
 
-void TestPaneActions::cancelledSaveWritesNothingAndKeepsTheName()
+void TestPaneActions::saveLeavesTheFileAloneWhenCancelledOrRefused_data()
 {
-    QTemporaryDir dir;
-    const QString offered = dir.filePath(QStringLiteral("offered.txt"));
-    Bench bench;
-    bench.dialog.FileName = offered;
-    bench.left.SetText("text");
-    QSignalSpy pointer(&bench.pointer, &MousePointer::changed);
-    bench.actions.PushButton2_Click();
-
-    QCOMPARE(bench.fake.dialogs.asked.size(), 1);
-    const platform::FileDialogOptions &asked = bench.fake.dialogs.asked.constFirst();
-    QCOMPARE(asked.fileName, offered);
-    QVERIFY(!asked.allowMultiple);
-    QVERIFY(entries(dir.path()).isEmpty());
-    QCOMPARE(pointer.size(), 0);
-    QCOMPARE(bench.dialog.FileName, offered);
+    QTest::addColumn<bool>("chosen");
+    QTest::newRow("cancelled in the dialog") << false;
+    QTest::newRow("overwrite refused") << true;
 }
 
-void TestPaneActions::busyPointerStaysThroughTheOverwriteQuestion()
+void TestPaneActions::saveLeavesTheFileAloneWhenCancelledOrRefused()
 {
+    QFETCH(bool, chosen);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("old.txt"));
     writeFile(path, "old");
     Bench bench;
+    bench.dialog.FileName = path;
     bench.right.SetText("new");
-    bench.fake.dialogs.saveAnswers = {path};
+    if (chosen)
+        bench.fake.dialogs.saveAnswers = {path};
     int pointerDuringQuestion = -1;
     bench.fake.messages.onShow = [&](const platform::MessageRequest &) { pointerDuringQuestion = bench.pointer.value(); };
     bench.fake.messages.answers = {MessageAnswer::No};
+    QSignalSpy pointer(&bench.pointer, &MousePointer::changed);
     bench.actions.PushButton5_Click();
-    QCOMPARE(pointerDuringQuestion, MousePointer::kBusy);
-    QCOMPARE(bench.pointer.value(), MousePointer::kDefault);
+
+    QCOMPARE(bench.fake.dialogs.asked.size(), 1);
+    QCOMPARE(bench.fake.dialogs.asked.constFirst().fileName, path); // the last name is offered
+    QVERIFY(!bench.fake.dialogs.asked.constFirst().allowMultiple);
     QCOMPARE(readFile(path), QByteArray("old"));
+    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("old.txt")});
+    QCOMPARE(bench.dialog.FileName, path);
+    // The busy pointer stays through the overwrite question.
+    QCOMPARE(pointerDuringQuestion, chosen ? MousePointer::kBusy : -1);
+    const QList<int> shapes{MousePointer::kBusy, MousePointer::kDefault};
+    QCOMPARE(pointerShapes(pointer), chosen ? shapes : QList<int>());
 }
 
 void TestPaneActions::failedSaveKeepsTheOldFile_data()
@@ -333,9 +333,7 @@ void TestPaneActions::samplesNeverEmptyAPaneAndOfferTheFolder()
     Bench bench(program.path());
     bench.left.SetText("L");
     bench.right.SetText("R");
-    bench.fake.messages.answers = {MessageAnswer::Ok, MessageAnswer::Ok};
-    bench.fake.messages.answers.resize(present ? 0 : 2);
-    bench.fake.messages.answers.push_back(answer);
+    bench.fake.messages.answers = present ? std::deque{answer} : std::deque{MessageAnswer::Ok, MessageAnswer::Ok, answer};
     QSignalSpy pointer(&bench.pointer, &MousePointer::changed);
 
     bench.actions.PushButton9_Click();
