@@ -58,8 +58,9 @@ void KeyboardAccessTest::tabWalksControlsInKeyboardOrder_data()
 {
     QTest::addColumn<Qt::Key>("key");
     QTest::addColumn<QStringList>("walk"); // from the left pane, which has the focus at first, back to it
-    const QStringList order{"RichTextBox1", "RichTextBox2", "PushButton3", "PushButton4", "PushButton2", "PushButton5",
-                            "PushButton7",  "PushButton9",  "PushButton1", "PushButton6", "Check1",      "RichTextBox1"};
+    const QStringList order{"RichTextBox1", "RichTextBox2", "PushButton3", "PushButton4",
+                            "PushButton2",  "PushButton5",  "PushButton7", "PushButton9",
+                            "PushButton1",  "PushButton6",  "Check1",      "RichTextBox1"};
     QStringList backwards = order;
     std::reverse(backwards.begin(), backwards.end());
     // No frame and no hidden control on the way, and the walk starts over past either end.

@@ -42,9 +42,11 @@ void ProgramDirectoryTest::programDirectoryIsTheRealExecutablesFolder()
     QVERIFY(prefix.isValid());
     for (const char *folder : {"bin", "lib/brassfinch", "desktop"})
         QVERIFY(QDir(prefix.path()).mkpath(QString::fromLatin1(folder)));
-    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), prefix.filePath(QStringLiteral("lib/brassfinch/brassfinch"))));
-    QVERIFY(QFile::link(QStringLiteral("../lib/brassfinch/brassfinch"), prefix.filePath(QStringLiteral("bin/brassfinch"))));
-    QVERIFY(QFile::link(prefix.filePath(QStringLiteral("bin/brassfinch")), prefix.filePath(QStringLiteral("desktop/brassfinch"))));
+    const QString bin = prefix.filePath(QStringLiteral("bin/brassfinch"));
+    const QString program = prefix.filePath(QStringLiteral("lib/brassfinch/brassfinch"));
+    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
+    QVERIFY(QFile::link(QStringLiteral("../lib/brassfinch/brassfinch"), bin));
+    QVERIFY(QFile::link(bin, prefix.filePath(QStringLiteral("desktop/brassfinch"))));
 
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

@@ -36,7 +36,8 @@ void TestModRtb::foreignTextArrivesAsUtf8()
     const QString text = QStringLiteral("Grüße\r\nnaïve “café” €5\n");
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("foreign.txt"));
-    writeFile(path, QByteArray(QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom).encode(text)));
+    QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    writeFile(path, utf16.encode(text));
     PaneControl pane;
     LoadPane(io(), pane, path);
     QCOMPARE(pane.Text(), text.toUtf8());
@@ -81,7 +82,8 @@ void TestModRtb::saveThroughALinkKeepsTheLinkAndThePermissions()
     const QString target = dir.filePath(QStringLiteral("real.txt"));
     const QString link = dir.filePath(QStringLiteral("link.txt"));
     writeFile(target, "old");
-    const QFile::Permissions bits = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup;
+    const QFile::Permissions bits =
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup;
     QVERIFY(QFile::setPermissions(target, bits));
     QVERIFY(QFile::link(target, link));
     PaneControl pane;

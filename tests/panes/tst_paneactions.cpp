@@ -34,8 +34,9 @@ QList<platform::MessageRequest> reports(const FakeMessageBoxes &messages)
 
 qsizetype notFoundBoxes(const FakeMessageBoxes &messages)
 {
-    return std::count_if(messages.shown.cbegin(), messages.shown.cend(),
-                         [](const platform::MessageRequest &box) { return box.text == QLatin1String("File not found"); });
+    return std::count_if(messages.shown.cbegin(), messages.shown.cend(), [](const platform::MessageRequest &box) {
+        return box.text == QLatin1String("File not found");
+    });
 }
 
 /// A scratch file system over a folder, so that even the superuser meets a read-only folder.
@@ -126,7 +127,8 @@ void TestPaneActions::openThenSaveGivesTheFileBackPlusOneCarriageReturn_data()
     QTest::addColumn<QByteArray>("original");
     // Line ends and odd bytes as such are the pane's own business; these are about the decision
     // to leave UTF-8 alone and about the one carriage return the open adds.
-    QTest::newRow("bom, CRLF, final line end") << QByteArray("\xEF\xBB\xBF" "Premi\xC3\xA8re\r\nsecond \xF0\x9F\x98\x80\r\n");
+    QTest::newRow("bom, CRLF, final line end")
+        << QByteArray("\xEF\xBB\xBF" "Premi\xC3\xA8re\r\nsecond \xF0\x9F\x98\x80\r\n");
     QTest::newRow("NUL bytes") << QByteArray("a\0b\r\n\0\0c", 8);
     QTest::newRow("stray invalid bytes") << QByteArray("caf\xC3\xA9 \xC3\xA0 la \xFF\xFE gare\r\n\xC3\xA9t\xC3\xA9");
     QTest::newRow("empty file") << QByteArray();
@@ -215,7 +217,9 @@ void TestPaneActions::openLoadsTheLastFileAndReportsEachFailure()
     QCOMPARE(found.size(), reportLine ? 1 : 0);
     QCOMPARE(bench.fake.messages.shown.size(), notFound + found.size());
     if (reportLine) {
-        const QString where = QStringLiteral("in Quillmere2021/08/31.Form1.%1 at line %2\r\r").arg(pane == 1 ? "PushButton3_Click" : "PushButton4_Click").arg(reportLine);
+        const QString where = QStringLiteral("in Quillmere2021/08/31.Form1.%1 at line %2\r\r")
+                                  .arg(pane == 1 ? "PushButton3_Click" : "PushButton4_Click")
+                                  .arg(reportLine);
         QVERIFY2(found.constFirst().text.contains(where), qPrintable(found.constFirst().text));
     }
 }
@@ -239,7 +243,9 @@ void TestPaneActions::saveLeavesTheFileAloneWhenCancelledOrRefused()
     if (chosen)
         bench.fake.dialogs.saveAnswers = {path};
     int pointerDuringQuestion = -1;
-    bench.fake.messages.onShow = [&](const platform::MessageRequest &) { pointerDuringQuestion = bench.pointer.value(); };
+    bench.fake.messages.onShow = [&](const platform::MessageRequest &) {
+        pointerDuringQuestion = bench.pointer.value();
+    };
     bench.fake.messages.answers = {MessageAnswer::No};
     QSignalSpy pointer(&bench.pointer, &MousePointer::changed);
     bench.actions.PushButton5_Click();
@@ -312,8 +318,9 @@ void TestPaneActions::samplesNeverEmptyAPaneAndOfferTheFolder_data()
     QTest::addColumn<MessageAnswer>("answer");
     QTest::addColumn<QByteArray>("left");
     QTest::addColumn<QByteArray>("right");
-    QTest::newRow("Yes opens the folder") << true << MessageAnswer::Yes << QByteArray("first\n\r") << QByteArray("second\n\r");
-    QTest::newRow("No opens nothing") << true << MessageAnswer::No << QByteArray("first\n\r") << QByteArray("second\n\r");
+    const QByteArray first = "first\n\r", second = "second\n\r";
+    QTest::newRow("Yes opens the folder") << true << MessageAnswer::Yes << first << second;
+    QTest::newRow("No opens nothing") << true << MessageAnswer::No << first << second;
     QTest::newRow("missing samples keep the panes and still ask")
         << false << MessageAnswer::Yes << QByteArray("L\r") << QByteArray("R\r");
 }
@@ -333,7 +340,8 @@ void TestPaneActions::samplesNeverEmptyAPaneAndOfferTheFolder()
     Bench bench(program.path());
     bench.left.SetText("L");
     bench.right.SetText("R");
-    bench.fake.messages.answers = present ? std::deque{answer} : std::deque{MessageAnswer::Ok, MessageAnswer::Ok, answer};
+    bench.fake.messages.answers = present ? std::deque{answer}
+                                          : std::deque{MessageAnswer::Ok, MessageAnswer::Ok, answer};
     QSignalSpy pointer(&bench.pointer, &MousePointer::changed);
 
     bench.actions.PushButton9_Click();
@@ -345,8 +353,8 @@ void TestPaneActions::samplesNeverEmptyAPaneAndOfferTheFolder()
     const platform::MessageRequest &question = bench.fake.messages.shown.constLast();
     QCOMPARE(question.buttons, platform::MessageButtons::YesNo);
     QCOMPARE(question.defaultButton, MessageAnswer::Yes);
-    QCOMPARE(bench.fake.shell.folders, answer == MessageAnswer::Yes ? QStringList{program.path() + QStringLiteral("/Samples")}
-                                                                    : QStringList());
+    const QStringList samples{program.path() + QStringLiteral("/Samples")};
+    QCOMPARE(bench.fake.shell.folders, answer == MessageAnswer::Yes ? samples : QStringList());
     QCOMPARE(pointer.size(), 0);
 }
 

@@ -34,11 +34,13 @@ void TestTextDecoding::onlyTextThatIsNotUtf8IsConverted_data()
     QTest::newRow("utf-8 with bom, CR LF, NUL") << QByteArray("\xEF\xBB\xBF" "a\r\nb\0c\r", 10) << QByteArray();
     QTest::newRow("utf-8 with fewer stray bytes than characters")
         << QByteArray("caf\xC3\xA9 na\xC3\xAFve \xFF") << QByteArray();
-    QTest::newRow("legacy text") << QByteArray("Caf\xE9 \x93q\x94 \x80") << QByteArray("Caf\xC3\xA9 \xE2\x80\x9Cq\xE2\x80\x9D \xE2\x82\xAC");
+    QTest::newRow("legacy text")
+        << QByteArray("Caf\xE9 \x93q\x94 \x80") << QByteArray("Caf\xC3\xA9 \xE2\x80\x9Cq\xE2\x80\x9D \xE2\x82\xAC");
     // No mark in front: the pane holds the characters, not the file's byte order.
     QTest::newRow("utf-16le") << encoded(QStringConverter::Utf16LE) << kSample.toUtf8();
     QTest::newRow("utf-16be") << encoded(QStringConverter::Utf16BE) << kSample.toUtf8();
-    QTest::newRow("utf-32le, whose mark begins like utf-16le's") << encoded(QStringConverter::Utf32LE) << kSample.toUtf8();
+    QTest::newRow("utf-32le, whose mark begins like utf-16le's")
+        << encoded(QStringConverter::Utf32LE) << kSample.toUtf8();
     QTest::newRow("utf-32be") << encoded(QStringConverter::Utf32BE) << kSample.toUtf8();
     QTest::newRow("rich text") << QByteArray("{\\rtf1\\ansi hi}") << QByteArray("hi");
     QTest::newRow("brace without rtf") << QByteArray("{\\rtx1 hi}") << QByteArray();
