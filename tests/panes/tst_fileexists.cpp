@@ -10,40 +10,9 @@ class TestFileExists : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanPathFoldsOnlyBackslashes_data();
-    void cleanPathFoldsOnlyBackslashes();
     void fileExistsAnswersFromTheFileSystem_data();
     void fileExistsAnswersFromTheFileSystem();
-    void unreadableFileStillExists();
-
-private:
-    platform::QtFileServices m_files;
 };
-
-void TestFileExists::cleanPathFoldsOnlyBackslashes_data()
-{
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("doubled at the seam") << R"(C:\\notes\a.txt)" << R"(C:\notes\a.txt)";
-    QTest::newRow("run of three") << R"(C:\notes\\\a.txt)" << R"(C:\notes\\a.txt)";
-    QTest::newRow("run of four") << R"(C:\notes\\\\a.txt)" << R"(C:\notes\\a.txt)";
-    QTest::newRow("run of five") << R"(C:\notes\\\\\a.txt)" << R"(C:\notes\\\a.txt)";
-    QTest::newRow("network path keeps its lead") << R"(\\server\share\\a.txt)" << R"(\\server\share\a.txt)";
-    QTest::newRow("three leading become two") << R"(\\\server\share)" << R"(\\server\share)";
-    QTest::newRow("one leading becomes two") << R"(\notes\a.txt)" << R"(\\notes\a.txt)";
-    QTest::newRow("lone backslash") << R"(\)" << R"(\\)";
-    QTest::newRow("two backslashes") << R"(\\)" << R"(\\)";
-    QTest::newRow("plain name") << "a.txt" << "a.txt";
-    QTest::newRow("slashes and spaces untouched") << "//a  b//c.txt" << "//a  b//c.txt";
-}
-
-void TestFileExists::cleanPathFoldsOnlyBackslashes()
-{
-    QFETCH(QString, input);
-    QFETCH(QString, expected);
-    QCOMPARE(CleanPath(input), expected);
-}
 
 void TestFileExists::fileExistsAnswersFromTheFileSystem_data()
 {
@@ -51,6 +20,8 @@ void TestFileExists::fileExistsAnswersFromTheFileSystem_data()
     QTest::addColumn<bool>("expected");
     QTest::newRow("existing file") << "present.txt" << true;
     QTest::newRow("backslash in the name") << "a\\b.txt" << true;
+    // The question is whether the entry is there, not whether it can be opened.
+    QTest::newRow("unreadable file") << "locked.txt" << true;
     QTest::newRow("missing name in an existing folder") << "absent.txt" << false;
     QTest::newRow("path through a missing folder") << "nowhere/present.txt" << false;
     QTest::newRow("empty path") << QString() << false;
@@ -61,24 +32,13 @@ void TestFileExists::fileExistsAnswersFromTheFileSystem()
     QFETCH(QString, relative);
     QFETCH(bool, expected);
     QTemporaryDir dir;
-    for (const char *name : {"present.txt", "a\\b.txt"}) {
+    for (const char *name : {"present.txt", "a\\b.txt", "locked.txt"}) {
         QFile file(dir.filePath(QString::fromLatin1(name)));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
-    const QString path = relative.isEmpty() ? QString() : dir.filePath(relative);
-    QCOMPARE(FileExists(m_files, path), expected);
-}
-
-void TestFileExists::unreadableFileStillExists()
-{
-    // The question is whether the entry is there, not whether it can be opened.
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("locked.txt"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-    QVERIFY(file.setPermissions({}));
-    QVERIFY(FileExists(m_files, path));
+    QVERIFY(QFile::setPermissions(dir.filePath(QStringLiteral("locked.txt")), {}));
+    const platform::QtFileServices files;
+    QCOMPARE(FileExists(files, relative.isEmpty() ? QString() : dir.filePath(relative)), expected);
 }
 
 QTEST_GUILESS_MAIN(TestFileExists)
