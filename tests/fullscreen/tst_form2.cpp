@@ -44,36 +44,37 @@ class TestForm2 : public QObject
 {
     Q_OBJECT
 private slots:
-    void enteringAndEscapingKeepTextsByteForByte_data();
-    void enteringAndEscapingKeepTextsByteForByte();
-    void secondEntryShowsMainWindowsCurrentTexts();
-    void closingEitherWindowStopsTheView_data();
-    void closingEitherWindowStopsTheView();
+    void textsGoInAndComeBackByteForByte_data();
+    void textsGoInAndComeBackByteForByte();
     void eachWindowsTimerAlignsItsPanesAsTheSwitchSays_data();
     void eachWindowsTimerAlignsItsPanesAsTheSwitchSays();
 };
 
-void TestForm2::enteringAndEscapingKeepTextsByteForByte_data()
+void TestForm2::textsGoInAndComeBackByteForByte_data()
 {
     QTest::addColumn<QByteArray>("left");
     QTest::addColumn<QByteArray>("right");
-    QTest::addColumn<QByteArray>("typedLeft"); // typed with the focus in the left pane
-    QTest::addColumn<int>("escapeFrom");       // the pane with the focus
-    QTest::newRow("CRLF and lone CR") << QByteArray("one\r\ntwo\rthree\n") << QByteArray("\r\n\r\n")
-                                      << QByteArray() << 2;
-    QTest::newRow("NUL bytes, invalid UTF-8, BOM") << QByteArray("a\0b\0\0c \xff\xfe", 9)
-                                                   << QByteArray("\xef\xbb\xbf" "caf\xe9 \xc3(")
-                                                   << QByteArray() << 1;
-    QTest::newRow("edited in full screen") << QByteArray("start\r\n") << QByteArray("other")
-                                           << QByteArray("typed") << 1;
+    QTest::addColumn<int>("focus"); // the pane typed into, and left from with Escape
+    QTest::addColumn<QByteArray>("typed");
+    QTest::addColumn<QString>("leave");
+    QTest::newRow("CRLF and lone CR, Escape in the right pane")
+        << QByteArray("one\r\ntwo\rthree\n") << QByteArray("\r\n\r\n") << 2 << QByteArray("x") << "Escape";
+    QTest::newRow("NUL bytes, invalid UTF-8, BOM, Escape in the left pane")
+        << QByteArray("a\0b\0\0c \xff\xfe", 9) << QByteArray("\xef\xbb\xbf" "caf\xe9 \xc3(") << 1
+        << QByteArray() << "Escape";
+    QTest::newRow("window manager closes the view")
+        << QByteArray("start\r\n") << QByteArray("other") << 1 << QByteArray("typed") << "close view";
+    QTest::newRow("main window closed: nothing copied back")
+        << QByteArray("start\r\n") << QByteArray("other") << 1 << QByteArray("typed") << "close main";
 }
 
-void TestForm2::enteringAndEscapingKeepTextsByteForByte()
+void TestForm2::textsGoInAndComeBackByteForByte()
 {
     QFETCH(QByteArray, left);
     QFETCH(QByteArray, right);
-    QFETCH(QByteArray, typedLeft);
-    QFETCH(int, escapeFrom);
+    QFETCH(int, focus);
+    QFETCH(QByteArray, typed);
+    QFETCH(QString, leave);
     MainWindow main;
     main.form->RichTextBox1->SetText(left);
     main.form->RichTextBox2->SetText(right);
@@ -87,69 +88,43 @@ void TestForm2::enteringAndEscapingKeepTextsByteForByte()
     // Laid out for the size it was given, not the stored one, with the Escape hint unclipped.
     QCOMPARE(full.RichTextBox2->x(), full.width() / 2);
     QVERIFY(full.Label1->width() >= full.Label1->fontMetrics().horizontalAdvance(full.Label1->text()));
-
-    QVERIFY(QTest::qWaitForWindowActive(&full));
-    PaneControl *focused = escapeFrom == 1 ? full.RichTextBox1 : full.RichTextBox2;
-    focused->setFocus();
-    QTRY_VERIFY(focused->hasFocus());
-    // Other keys reach the pane and leave the view up.
-    focused->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
-    QTest::keyClicks(focused, QString::fromLatin1(typedLeft));
-    QCOMPARE(full.RichTextBox1->Text(), left + typedLeft);
-    QVERIFY(full.isVisible());
-
-    QTest::keyClick(focused, Qt::Key_Escape);
-    QVERIFY(!full.isVisible());
-    QVERIFY(main.form->isVisible());
-    QCOMPARE(main.form->RichTextBox1->Text(), left + typedLeft);
-    QCOMPARE(main.form->RichTextBox2->Text(), right);
-    QCOMPARE(main.programEnds, 0);
-}
-
-void TestForm2::secondEntryShowsMainWindowsCurrentTexts()
-{
-    MainWindow main;
-    main.form->RichTextBox1->SetText("first");
-    Form2 &first = main.enterFullScreen();
     // The left pane takes the focus on entry, and so leads.
-    QVERIFY(QTest::qWaitForWindowActive(&first));
-    QTRY_COMPARE(first.synchroniser().ActivePane(), 1);
-    first.RichTextBox2->setFocus();
-    QTRY_COMPARE(first.synchroniser().ActivePane(), 2);
-    QTest::keyClick(first.RichTextBox2, Qt::Key_Escape);
+    QVERIFY(QTest::qWaitForWindowActive(&full));
+    QTRY_COMPARE(full.synchroniser().ActivePane(), 1);
 
-    main.form->RichTextBox1->SetText(QByteArray());
-    Form2 &second = main.enterFullScreen();
-    QCOMPARE(&second, &first); // one window object for the whole run
-    QVERIFY(second.isVisible());
-    QVERIFY(second.Timer1->isActive());
-    QCOMPARE(second.RichTextBox1->Text(), QByteArray());
-    // Loaded anew, the window gives the focus to its first pane, which leads again.
-    QVERIFY(QTest::qWaitForWindowActive(&second));
-    QTRY_COMPARE(second.synchroniser().ActivePane(), 1);
-}
+    PaneControl *focused = focus == 1 ? full.RichTextBox1 : full.RichTextBox2;
+    focused->setFocus();
+    QTRY_COMPARE(full.synchroniser().ActivePane(), focus);
+    focused->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    QTest::keyClicks(focused, QString::fromLatin1(typed)); // other keys reach the pane
+    QVERIFY(full.isVisible());
+    const QByteArray leftAfter = focus == 1 ? left + typed : left;
+    const QByteArray rightAfter = focus == 2 ? right + typed : right;
+    QCOMPARE(full.RichTextBox1->Text(), leftAfter);
+    QCOMPARE(full.RichTextBox2->Text(), rightAfter);
 
-void TestForm2::closingEitherWindowStopsTheView_data()
-{
-    QTest::addColumn<bool>("closeMain");
-    QTest::newRow("main window closed: nothing copied back") << true;
-    QTest::newRow("window manager closes the view: main window back") << false;
-}
-
-void TestForm2::closingEitherWindowStopsTheView()
-{
-    QFETCH(bool, closeMain);
-    MainWindow main;
-    main.form->RichTextBox1->SetText("kept");
-    Form2 &full = main.enterFullScreen();
-    full.RichTextBox1->SetText("changed");
-
-    (closeMain ? static_cast<QWidget *>(main.form.get()) : &full)->close(); // no Escape
+    const bool ended = leave == QLatin1String("close main");
+    if (leave == QLatin1String("Escape"))
+        QTest::keyClick(focused, Qt::Key_Escape);
+    else
+        (ended ? static_cast<QWidget *>(main.form.get()) : &full)->close();
     QVERIFY(!full.isVisible());
     QVERIFY(!full.Timer1->isActive());
-    QCOMPARE(main.programEnds, closeMain ? 1 : 0);
-    QCOMPARE(main.form->isVisible(), !closeMain);
-    QCOMPARE(main.form->RichTextBox1->Text(), QByteArray(closeMain ? "kept" : "changed"));
+    QCOMPARE(main.programEnds, ended ? 1 : 0);
+    QCOMPARE(main.form->isVisible(), !ended);
+    QCOMPARE(main.form->RichTextBox1->Text(), ended ? left : leftAfter);
+    QCOMPARE(main.form->RichTextBox2->Text(), ended ? right : rightAfter);
+    if (ended)
+        return;
+
+    // Entered again, the same window shows the main window's texts as they are now, and its
+    // left pane leads again.
+    main.form->RichTextBox1->SetText(QByteArray());
+    QCOMPARE(&main.enterFullScreen(), &full);
+    QVERIFY(full.Timer1->isActive());
+    QCOMPARE(full.RichTextBox1->Text(), QByteArray());
+    QVERIFY(QTest::qWaitForWindowActive(&full));
+    QTRY_COMPARE(full.synchroniser().ActivePane(), 1);
 }
 
 void TestForm2::eachWindowsTimerAlignsItsPanesAsTheSwitchSays_data()

@@ -23,9 +23,9 @@ QByteArray cursorFileBytes(QSize size, QPoint hotspot, quint16 type = 2)
     QByteArray file;
     QDataStream out(&file, QIODevice::WriteOnly);
     out.setByteOrder(QDataStream::LittleEndian);
+    const quint32 imageBytes = 40 + 4 * size.width() * size.height() + maskBytes;
     out << quint16(0) << type << quint16(1) << quint8(size.width()) << quint8(size.height()) << quint16(0)
-        << quint16(hotspot.x()) << quint16(hotspot.y()) << quint32(40 + 4 * size.width() * size.height() + maskBytes)
-        << quint32(22);
+        << quint16(hotspot.x()) << quint16(hotspot.y()) << imageBytes << quint32(22);
     out << quint32(40) << qint32(size.width()) << qint32(size.height() * 2) << quint16(1) << quint16(32);
     for (int i = 0; i < 6; ++i)
         out << quint32(0);
@@ -45,7 +45,8 @@ void moveOver(QWidget *widget)
         for (int x = 2; at.isNull() && x < widget->width(); x += 3)
             if (!widget->childAt(x, y))
                 at = {x, y};
-    QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(widget, &move);
 }
 
@@ -68,11 +69,6 @@ struct Harness
         fake.programDirectory = folder.path();
         form = std::make_unique<Form1>(fake.platform());
     }
-    bool showForm()
-    {
-        form->show();
-        return QTest::qWaitForWindowExposed(form.get());
-    }
     MousePointer &pointer() { return form->mousePointer(); }
 
     QTemporaryDir folder;
@@ -92,9 +88,6 @@ private slots:
     void moveSetsTheShapeOfTheControlUnderThePointer();
     void shapeCoversEveryControlOfTheWindowOnly_data();
     void shapeCoversEveryControlOfTheWindowOnly();
-    void busyShapeWinsOverTheTextEnginesOwnPointer();
-    void pointerFileAtStartUp_data();
-    void pointerFileAtStartUp();
 };
 
 void PointerTest::moveSetsTheShapeOfTheControlUnderThePointer_data()
@@ -102,14 +95,17 @@ void PointerTest::moveSetsTheShapeOfTheControlUnderThePointer_data()
     QTest::addColumn<QString>("target");
     QTest::addColumn<int>("before");
     QTest::addColumn<int>("hover"); // the shape the control's own handler asks for
+    QTest::addColumn<Qt::CursorShape>("own"); // the control's own pointer, back when busy ends
     for (const char *name : {"PushButton1", "PushButton2", "PushButton3", "PushButton4", "PushButton5",
                              "PushButton6", "PushButton7", "PushButton9", "Check1"}) {
-        QTest::addRow("%s shows the hand", name) << name << 0 << 99;
-        QTest::addRow("%s leaves busy alone", name) << name << 11 << 99;
+        QTest::addRow("%s shows the hand", name) << name << 0 << 99 << Qt::ArrowCursor;
+        QTest::addRow("%s leaves busy alone", name) << name << 11 << 99 << Qt::ArrowCursor;
     }
     for (const char *name : {"Form1", "Frame1", "Frame2", "Frame3", "RichTextBox1", "RichTextBox2"}) {
-        QTest::addRow("%s takes the hand away", name) << name << 99 << 0;
-        QTest::addRow("%s leaves busy alone", name) << name << 11 << 0;
+        // The text engine sets its own pointer as the pointer moves, even under the busy shape.
+        const Qt::CursorShape own = QByteArray(name).startsWith("Rich") ? Qt::IBeamCursor : Qt::ArrowCursor;
+        QTest::addRow("%s takes the hand away", name) << name << 99 << 0 << own;
+        QTest::addRow("%s leaves busy alone", name) << name << 11 << 0 << own;
     }
 }
 
@@ -118,8 +114,10 @@ void PointerTest::moveSetsTheShapeOfTheControlUnderThePointer()
     QFETCH(QString, target);
     QFETCH(int, before);
     QFETCH(int, hover);
+    QFETCH(Qt::CursorShape, own);
     Harness h;
-    QVERIFY(h.showForm());
+    h.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(h.form.get()));
     QWidget *widget = control(*h.form, target);
     h.pointer().setValue(before);
     QSignalSpy set(&h.pointer(), &MousePointer::changed);
@@ -132,8 +130,9 @@ void PointerTest::moveSetsTheShapeOfTheControlUnderThePointer()
 
     if (busy) {
         QCOMPARE(widget->cursor().shape(), Qt::WaitCursor);
-        // The first move after the busy shape ends shows the control's shape at once.
         h.pointer().setValue(MousePointer::kDefault);
+        QCOMPARE(widget->cursor().shape(), own);
+        // The first move after the busy shape ends shows the control's shape at once.
         moveOver(widget);
         QCOMPARE(h.pointer().value(), hover);
     }
@@ -144,77 +143,31 @@ void PointerTest::moveSetsTheShapeOfTheControlUnderThePointer()
 void PointerTest::shapeCoversEveryControlOfTheWindowOnly_data()
 {
     QTest::addColumn<int>("value");
-    QTest::addColumn<int>("shape");
-    QTest::newRow("busy") << 11 << int(Qt::WaitCursor);
-    QTest::newRow("custom without an image") << 99 << int(Qt::PointingHandCursor);
+    QTest::addColumn<bool>("reported"); // at line 104, and start-up goes on
+    QTest::addColumn<QPoint>("hotspot");
+    QTest::addColumn<QString>("kind"); // the pointer file: absent, a folder, or a file of `bytes`
+    QTest::addColumn<QByteArray>("bytes");
+    const QByteArray valid = cursorFileBytes({16, 16}, {5, 9});
+    QTest::newRow("busy") << 11 << false << kHand << "absent" << QByteArray();
+    QTest::newRow("custom, no pointer file") << 99 << false << kHand << "absent" << QByteArray();
+    QTest::newRow("32 pixels, hotspot in a corner") << 99 << false << QPoint(31, 0) << "file"
+                                                    << cursorFileBytes({32, 32}, {31, 0});
+    QTest::newRow("icon: hotspot at the centre") << 99 << false << QPoint(7, 7) << "file"
+                                                 << cursorFileBytes({16, 16}, {0, 0}, 1);
+    QTest::newRow("hotspot beyond the picture") << 99 << false << QPoint(15, 3) << "file"
+                                                << cursorFileBytes({16, 16}, {40, 3});
+    QTest::newRow("truncated") << 99 << true << kHand << "file" << valid.left(valid.size() - 100);
+    QTest::newRow("not a cursor") << 99 << true << kHand << "file" << QByteArray("hand pointer\n");
+    QTest::newRow("folder of that name") << 99 << true << kHand << "folder" << QByteArray();
 }
 
 void PointerTest::shapeCoversEveryControlOfTheWindowOnly()
 {
     QFETCH(int, value);
-    QFETCH(int, shape);
-    Harness h;
-    QDialog dialog(h.form.get());
-    QList<QWidget *> controls = h.form->findChildren<QWidget *>();
-    controls.removeAll(&dialog);
-    controls << h.form.get();
-    QHash<QWidget *, std::pair<Qt::CursorShape, bool>> own;
-    for (QWidget *w : controls)
-        own.insert(w, {w->cursor().shape(), w->testAttribute(Qt::WA_SetCursor)});
-
-    h.pointer().setValue(value);
-    for (QWidget *w : controls)
-        QVERIFY2(w->cursor().shape() == shape, qPrintable(w->metaObject()->className() + w->objectName()));
-    QVERIFY2(!dialog.testAttribute(Qt::WA_SetCursor), "a dialog of the window took the window's shape");
-
-    h.pointer().setValue(MousePointer::kDefault);
-    for (QWidget *w : controls) {
-        // A window always counts as having a pointer of its own; only the shape tells there.
-        const bool ownKept = w->isWindow() || w->testAttribute(Qt::WA_SetCursor) == own.value(w).second;
-        QVERIFY2(w->cursor().shape() == own.value(w).first && ownKept,
-                 qPrintable(w->metaObject()->className() + w->objectName() + " lost its own pointer"));
-    }
-}
-
-void PointerTest::busyShapeWinsOverTheTextEnginesOwnPointer()
-{
-    Harness h;
-    QVERIFY(h.showForm());
-    QWidget *viewport = h.form->RichTextBox1->viewport();
-    h.pointer().setValue(MousePointer::kBusy);
-    moveOver(viewport);
-    QCOMPARE(viewport->cursor().shape(), Qt::WaitCursor);
-    // Once the busy shape ends, the pane shows the pointer its engine asked for in the meantime.
-    h.pointer().setValue(MousePointer::kDefault);
-    QCOMPARE(viewport->cursor().shape(), Qt::IBeamCursor);
-}
-
-void PointerTest::pointerFileAtStartUp_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("reported"); // at line 104, and start-up goes on
-    QTest::addColumn<QPoint>("hotspot");
-    const QByteArray valid = cursorFileBytes({16, 16}, {5, 9});
-    QTest::newRow("absent") << "absent" << QByteArray() << false << kHand;
-    QTest::newRow("cursor with hotspot") << "file" << valid << false << QPoint(5, 9);
-    QTest::newRow("32 pixels, hotspot in a corner") << "file" << cursorFileBytes({32, 32}, {31, 0}) << false
-                                                    << QPoint(31, 0);
-    QTest::newRow("icon: hotspot at the centre") << "file" << cursorFileBytes({16, 16}, {0, 0}, 1) << false
-                                                 << QPoint(7, 7);
-    QTest::newRow("hotspot beyond the picture") << "file" << cursorFileBytes({16, 16}, {40, 3}) << false
-                                                << QPoint(15, 3);
-    QTest::newRow("truncated") << "file" << valid.left(valid.size() - 100) << true << kHand;
-    QTest::newRow("not a cursor") << "file" << QByteArray("hand pointer\n") << true << kHand;
-    QTest::newRow("folder of that name") << "folder" << QByteArray() << true << kHand;
-}
-
-void PointerTest::pointerFileAtStartUp()
-{
-    QFETCH(QString, kind);
-    QFETCH(QByteArray, bytes);
     QFETCH(bool, reported);
     QFETCH(QPoint, hotspot);
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, bytes);
     Harness h;
     const QString path = h.folder.filePath(QStringLiteral("HAND-M.CUR"));
     if (kind == QLatin1String("folder"))
@@ -222,27 +175,40 @@ void PointerTest::pointerFileAtStartUp()
     QFile file(path);
     if (kind == QLatin1String("file"))
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush());
-
     h.form->Form_Load();
-
     QCOMPARE(h.fake.messages.shown.size(), reported ? 1 : 0);
     if (reported)
         QVERIFY(h.fake.messages.shown.first().text.contains(QLatin1String("at line 104\r\r")));
     QCOMPARE(h.form->windowTitle(), QStringLiteral("Brassfinch"));
-    h.pointer().setValue(MousePointer::kCustom);
-    const Qt::CursorShape shape = hotspot == kHand ? Qt::PointingHandCursor : Qt::BitmapCursor;
-    QCOMPARE(h.form->cursor().shape(), shape);
-    QCOMPARE(h.form->PushButton1->cursor().shape(), shape);
+
+    QDialog dialog(h.form.get());
+    QList<QWidget *> controls = h.form->findChildren<QWidget *>();
+    controls.removeAll(&dialog);
+    controls << h.form.get();
+    QHash<QWidget *, std::pair<Qt::CursorShape, bool>> own;
+    for (QWidget *w : controls)
+        own.insert(w, {w->cursor().shape(), w->testAttribute(Qt::WA_SetCursor)});
+    const Qt::CursorShape shape = value == MousePointer::kBusy ? Qt::WaitCursor
+                                  : hotspot == kHand           ? Qt::PointingHandCursor
+                                                               : Qt::BitmapCursor;
+    h.pointer().setValue(value);
+    for (QWidget *w : controls)
+        QVERIFY2(w->cursor().shape() == shape, qPrintable(w->metaObject()->className() + w->objectName()));
+    QVERIFY2(!dialog.testAttribute(Qt::WA_SetCursor), "a dialog of the window took the window's shape");
     if (shape == Qt::BitmapCursor)
         QCOMPARE(h.form->cursor().hotSpot(), hotspot);
 
-    // The window system tells the window whenever its native pointer is set, the hand included:
-    // the default shape still comes back.
+    // The window system tells the window whenever its native pointer is set, the hand included;
+    // each control still gets its own pointer back with the default shape.
     QEvent notice(QEvent::CursorChange);
     QApplication::sendEvent(h.form.get(), &notice);
     h.pointer().setValue(MousePointer::kDefault);
-    QCOMPARE(h.form->cursor().shape(), Qt::ArrowCursor);
-    QCOMPARE(h.form->PushButton1->cursor().shape(), Qt::ArrowCursor);
+    for (QWidget *w : controls) {
+        // A window always counts as having a pointer of its own; only the shape tells there.
+        const bool ownKept = w->isWindow() || w->testAttribute(Qt::WA_SetCursor) == own.value(w).second;
+        QVERIFY2(w->cursor().shape() == own.value(w).first && ownKept,
+                 qPrintable(w->metaObject()->className() + w->objectName() + " lost its own pointer"));
+    }
 }
 
 QTEST_MAIN(PointerTest)
