@@ -145,11 +145,8 @@ void TestForm2::eachWindowsTimerAlignsItsPanesAsTheSwitchSays()
     QFETCH(bool, enterFullScreen);
     QFETCH(Qt::CheckState, switchState);
     MainWindow main;
-    QByteArray text;
-    for (int i = 0; i < 400; ++i)
-        text += "row " + QByteArray::number(i) + ' ' + QByteArray(300, 'y') + '\n';
-    main.form->RichTextBox1->SetText(text);
-    main.form->RichTextBox2->SetText(text);
+    main.form->RichTextBox1->SetText(QByteArray("row\n").repeated(400));
+    main.form->RichTextBox2->SetText(QByteArray("row\n").repeated(400));
     if (enterFullScreen)
         main.enterFullScreen();
     Form1 &form = *main.form;
