@@ -44,13 +44,13 @@ class TestForm2 : public QObject
 {
     Q_OBJECT
 private slots:
-    void textsGoInAndComeBackByteForByte_data();
-    void textsGoInAndComeBackByteForByte();
+    void roundTripKeepsTextsByteForByte_data();
+    void roundTripKeepsTextsByteForByte();
     void eachWindowsTimerAlignsItsPanesAsTheSwitchSays_data();
     void eachWindowsTimerAlignsItsPanesAsTheSwitchSays();
 };
 
-void TestForm2::textsGoInAndComeBackByteForByte_data()
+void TestForm2::roundTripKeepsTextsByteForByte_data()
 {
     QTest::addColumn<QByteArray>("left");
     QTest::addColumn<QByteArray>("right");
@@ -68,7 +68,7 @@ void TestForm2::textsGoInAndComeBackByteForByte_data()
         << QByteArray("start\r\n") << QByteArray("other") << 1 << QByteArray("typed") << "close main";
 }
 
-void TestForm2::textsGoInAndComeBackByteForByte()
+void TestForm2::roundTripKeepsTextsByteForByte()
 {
     QFETCH(QByteArray, left);
     QFETCH(QByteArray, right);

@@ -48,12 +48,12 @@ class TestScrollSynchroniser : public QObject
 {
     Q_OBJECT
 private slots:
-    void followerKeepsLeadersPositionOnlyWhenSwitchIsOnAndLeaderKnown_data();
-    void followerKeepsLeadersPositionOnlyWhenSwitchIsOnAndLeaderKnown();
+    void followerTakesLeaderPositionOnlyWhenSwitchIsOnAndLeaderKnown_data();
+    void followerTakesLeaderPositionOnlyWhenSwitchIsOnAndLeaderKnown();
     void pointerPassingOverFollowerMakesItLead();
 };
 
-void TestScrollSynchroniser::followerKeepsLeadersPositionOnlyWhenSwitchIsOnAndLeaderKnown_data()
+void TestScrollSynchroniser::followerTakesLeaderPositionOnlyWhenSwitchIsOnAndLeaderKnown_data()
 {
     QTest::addColumn<int>("switchState");
     QTest::addColumn<int>("activePane");
@@ -62,7 +62,7 @@ void TestScrollSynchroniser::followerKeepsLeadersPositionOnlyWhenSwitchIsOnAndLe
             QTest::addRow("switch %d, leader %d", state, active) << state << active;
 }
 
-void TestScrollSynchroniser::followerKeepsLeadersPositionOnlyWhenSwitchIsOnAndLeaderKnown()
+void TestScrollSynchroniser::followerTakesLeaderPositionOnlyWhenSwitchIsOnAndLeaderKnown()
 {
     QFETCH(int, switchState);
     QFETCH(int, activePane);
@@ -91,7 +91,7 @@ void TestScrollSynchroniser::followerKeepsLeadersPositionOnlyWhenSwitchIsOnAndLe
         return;
 
     // Moved by its own scroll bars, reached from outside the pane (no focus, no pointer over its
-    // text), the follower is put back on the next tick, whichever way it went.
+    // text), the follower is put back on the next tick, down or sideways.
     PaneControl *follower = activePane == 1 ? pair.right : pair.left;
     const QPoint leader = follower->scrollPosition();
     for (QScrollBar *bar : {follower->verticalScrollBar(), follower->horizontalScrollBar()}) {
