@@ -114,6 +114,8 @@ void TestForm2::roundTripKeepsTextsByteForByte()
     QCOMPARE(main.form->isVisible(), !ended);
     QCOMPARE(main.form->RichTextBox1->Text(), ended ? left : leftAfter);
     QCOMPARE(main.form->RichTextBox2->Text(), ended ? right : rightAfter);
+    // A closed view keeps no copy of the texts.
+    QCOMPARE(full.RichTextBox1->length() + full.RichTextBox2->length(), 0);
     if (ended)
         return;
 
