@@ -44,7 +44,7 @@ public:
     int writes = 0;
 };
 
-/// Passes everything to the real file system, but can be told to fail a write short.
+/// Passes everything to the real file system, or to `real` when a test puts a failing one there.
 class FakeFileServices final : public platform::FileServices
 {
 public:
