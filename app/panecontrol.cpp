@@ -146,15 +146,14 @@ bool PaneControl::focusNextPrevChild(bool next)
 
 void PaneControl::beginDocument(qint64 capacity)
 {
-    // A fresh document per content frees the old one whole and starts with an empty history.
+    // A fresh document per content frees the old one whole and starts with an empty history;
+    // it is created at its final size, so the appends never move the text.
     const long document = SendScintilla(SCI_CREATEDOCUMENT, static_cast<unsigned long>(capacity + 1),
                                         kDocumentOptions);
     SendScintilla(SCI_SETDOCPOINTER, 0ul, document);
     SendScintilla(SCI_RELEASEDOCUMENT, 0ul, document);
     SendScintilla(SCI_SETCODEPAGE, static_cast<unsigned long>(SC_CP_UTF8));
     SendScintilla(SCI_SETUNDOCOLLECTION, 0ul);
-    if (capacity > 0)
-        SendScintilla(SCI_ALLOCATE, static_cast<unsigned long>(capacity + 1));
 }
 
 void PaneControl::appendRaw(const char *data, qint64 size)

@@ -7,6 +7,17 @@ QString settingsKey(const QString &application, const QString &section, const QS
 {
     return application + QLatin1Char('/') + section + QLatin1Char('/') + key;
 }
+// The next scripted answer, or `fallback` once the script has run out.
+template<typename Answer>
+Answer nextAnswer(std::deque<Answer> &script, Answer fallback)
+{
+    if (script.empty())
+        return fallback;
+    Answer answer = std::move(script.front());
+    script.pop_front();
+    return answer;
+}
+
 platform::QtFileServices &realFiles()
 {
     static platform::QtFileServices files;
@@ -17,21 +28,13 @@ platform::QtFileServices &realFiles()
 QStringList FakeFileDialogs::getOpenFileNames(const platform::FileDialogOptions &options)
 {
     asked << options;
-    if (openAnswers.empty())
-        return {};
-    QStringList answer = openAnswers.front();
-    openAnswers.pop_front();
-    return answer;
+    return nextAnswer(openAnswers, QStringList());
 }
 
 QString FakeFileDialogs::getSaveFileName(const platform::FileDialogOptions &options)
 {
     asked << options;
-    if (saveAnswers.empty())
-        return {};
-    QString answer = saveAnswers.front();
-    saveAnswers.pop_front();
-    return answer;
+    return nextAnswer(saveAnswers, QString());
 }
 
 platform::MessageAnswer FakeMessageBoxes::show(const platform::MessageRequest &request)
@@ -39,11 +42,7 @@ platform::MessageAnswer FakeMessageBoxes::show(const platform::MessageRequest &r
     shown << request;
     if (onShow)
         onShow(request);
-    if (answers.empty())
-        return request.defaultButton;
-    const platform::MessageAnswer answer = answers.front();
-    answers.pop_front();
-    return answer;
+    return nextAnswer(answers, request.defaultButton);
 }
 
 QString FakeSettingsStore::read(const QString &application, const QString &section, const QString &key,
