@@ -1,8 +1,8 @@
 #pragma once
 
-#include "commondialog.h"
-#include "mousepointer.h"
-#include "platform.h"
+#include "panes/commondialog.h"
+#include "handlers/mousepointer.h"
+#include "platform/platform.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
-#include "skinframework.h"
+#include "app/skinframework.h"
 
-#include "failure.h"
-#include "fileservices.h"
+#include "platform/failure.h"
+#include "platform/fileservices.h"
 
 #include <QStringDecoder>
 #include <QWidget>

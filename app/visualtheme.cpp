@@ -1,8 +1,8 @@
-#include "visualtheme.h"
+#include "app/visualtheme.h"
 
-#include "background.h"
-#include "fileservices.h"
-#include "skinframework.h"
+#include "windowkit/background.h"
+#include "platform/fileservices.h"
+#include "app/skinframework.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

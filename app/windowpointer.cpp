@@ -1,4 +1,4 @@
-#include "windowpointer.h"
+#include "app/windowpointer.h"
 
 #include <QEvent>
 #include <QScopedValueRollback>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mousepointer.h"
+#include "handlers/mousepointer.h"
 
 #include <QCursor>
 #include <QHash>

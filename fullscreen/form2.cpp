@@ -1,13 +1,13 @@
-#include "form2.h"
+#include "fullscreen/form2.h"
 
-#include "background.h"
-#include "errorreport.h"
-#include "form2layout.h"
-#include "guardedhandler.h"
-#include "panecontrol.h"
-#include "programicon.h"
-#include "scrollsynchroniser.h"
-#include "twips.h"
+#include "windowkit/background.h"
+#include "handlers/errorreport.h"
+#include "fullscreen/form2layout.h"
+#include "handlers/guardedhandler.h"
+#include "textpane/panecontrol.h"
+#include "windowkit/programicon.h"
+#include "sync/scrollsynchroniser.h"
+#include "windowkit/twips.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
-#include "fileexists.h"
+#include "panes/fileexists.h"
 
-#include "fileservices.h"
+#include "platform/fileservices.h"
 
 #include <exception>
 

@@ -1,11 +1,11 @@
-#include "paneactions.h"
+#include "panes/paneactions.h"
 
-#include "commondialog.h"
-#include "errorreport.h"
-#include "guardedhandler.h"
-#include "modrtb.h"
-#include "mousepointer.h"
-#include "panecontrol.h"
+#include "panes/commondialog.h"
+#include "handlers/errorreport.h"
+#include "handlers/guardedhandler.h"
+#include "panes/panefiles.h"
+#include "handlers/mousepointer.h"
+#include "textpane/panecontrol.h"
 
 namespace {
 

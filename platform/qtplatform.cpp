@@ -1,7 +1,7 @@
-#include "qtplatform.h"
+#include "platform/qtplatform.h"
 
-#include "applicationtitle.h"
-#include "failure.h"
+#include "platform/applicationtitle.h"
+#include "platform/failure.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "scrollsynchroniser.h"
+#include "sync/scrollsynchroniser.h"
 
-#include "panecontrol.h"
+#include "textpane/panecontrol.h"
 
 ScrollSynchroniser::ScrollSynchroniser(PaneControl *left, PaneControl *right,
                                        std::function<int()> switchState, QObject *parent)

@@ -1,8 +1,8 @@
-#include "syncswitch.h"
+#include "sync/syncswitch.h"
 
-#include "failure.h"
-#include "guardedhandler.h"
-#include "settingsstore.h"
+#include "platform/failure.h"
+#include "handlers/guardedhandler.h"
+#include "platform/settingsstore.h"
 
 #include <QCheckBox>
 

@@ -1,5 +1,5 @@
-#include "fileexists.h"
-#include "qtplatform.h"
+#include "panes/fileexists.h"
+#include "platform/qtplatform.h"
 
 #include <QFile>
 #include <QTemporaryDir>

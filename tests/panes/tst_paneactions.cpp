@@ -1,10 +1,10 @@
-#include "commondialog.h"
-#include "fakeplatform.h"
-#include "form1.h"
-#include "mousepointer.h"
-#include "paneactions.h"
-#include "panecontrol.h"
-#include "testfiles.h"
+#include "panes/commondialog.h"
+#include "tests/support/fakeplatform.h"
+#include "app/form1.h"
+#include "handlers/mousepointer.h"
+#include "panes/paneactions.h"
+#include "textpane/panecontrol.h"
+#include "tests/panes/testfiles.h"
 
 #include <QDir>
 #include <QFile>

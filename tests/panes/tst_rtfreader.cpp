@@ -1,4 +1,4 @@
-#include "rtfreader.h"
+#include "panes/rtfreader.h"
 
 #include <QRandomGenerator>
 #include <QStringDecoder>

@@ -1,4 +1,4 @@
-#include "textdecoding.h"
+#include "panes/textdecoding.h"
 
 #include <QStringEncoder>
 #include <QTest>

@@ -1,5 +1,5 @@
-#include "panecontrol.h"
-#include "scrollsynchroniser.h"
+#include "textpane/panecontrol.h"
+#include "sync/scrollsynchroniser.h"
 
 #include <QHBoxLayout>
 #include <QScrollBar>

@@ -1,9 +1,9 @@
-#include "fakeplatform.h"
-#include "failure.h"
-#include "form1.h"
-#include "panecontrol.h"
-#include "qtplatform.h"
-#include "skinframework.h"
+#include "tests/support/fakeplatform.h"
+#include "platform/failure.h"
+#include "app/form1.h"
+#include "textpane/panecontrol.h"
+#include "platform/qtplatform.h"
+#include "app/skinframework.h"
 
 #include <QCheckBox>
 #include <QDir>

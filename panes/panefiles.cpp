@@ -1,10 +1,10 @@
-#include "modrtb.h"
+#include "panes/panefiles.h"
 
-#include "fileexists.h"
-#include "fileservices.h"
-#include "messageboxes.h"
-#include "panecontrol.h"
-#include "textdecoding.h"
+#include "panes/fileexists.h"
+#include "platform/fileservices.h"
+#include "platform/messageboxes.h"
+#include "textpane/panecontrol.h"
+#include "panes/textdecoding.h"
 
 using platform::MessageAnswer;
 using platform::MessageButtons;

@@ -1,6 +1,6 @@
-#include "failure.h"
-#include "paneaccessible.h"
-#include "panecontrol.h"
+#include "platform/failure.h"
+#include "textpane/paneaccessible.h"
+#include "textpane/panecontrol.h"
 
 #include <QAccessible>
 #include <QPushButton>

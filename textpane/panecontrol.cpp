@@ -1,7 +1,7 @@
-#include "panecontrol.h"
+#include "textpane/panecontrol.h"
 
-#include "failure.h"
-#include "paneaccessible.h"
+#include "platform/failure.h"
+#include "textpane/paneaccessible.h"
 
 #include <QFile>
 #include <QFocusEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "errorreport.h"
-#include "failure.h"
+#include "handlers/errorreport.h"
+#include "platform/failure.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
 // The main window without a mouse: Tab walks the controls in their keyboard order, Space
 // presses what has the focus, and assistive technology sees every control by its caption.
 
-#include "fakeplatform.h"
-#include "form1.h"
-#include "panecontrol.h"
+#include "tests/support/fakeplatform.h"
+#include "app/form1.h"
+#include "textpane/panecontrol.h"
 
 #include <QAccessible>
 #include <QApplication>

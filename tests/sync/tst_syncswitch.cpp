@@ -1,6 +1,6 @@
-#include "failure.h"
-#include "fakeplatform.h"
-#include "syncswitch.h"
+#include "platform/failure.h"
+#include "tests/support/fakeplatform.h"
+#include "sync/syncswitch.h"
 
 #include <QCheckBox>
 #include <QTest>

@@ -1,8 +1,8 @@
-#include "fakeplatform.h"
-#include "failure.h"
-#include "modrtb.h"
-#include "panecontrol.h"
-#include "testfiles.h"
+#include "tests/support/fakeplatform.h"
+#include "platform/failure.h"
+#include "panes/panefiles.h"
+#include "textpane/panecontrol.h"
+#include "tests/panes/testfiles.h"
 
 #include <QFile>
 #include <QStringEncoder>
@@ -116,4 +116,4 @@ void TestModRtb::readOnlyFileIsRefused()
 }
 
 QTEST_MAIN(TestModRtb)
-#include "tst_modrtb.moc"
+#include "tst_panefiles.moc"

@@ -1,4 +1,4 @@
-#include "mousepointer.h"
+#include "handlers/mousepointer.h"
 
 void MousePointer::setValue(int value)
 {

@@ -1,9 +1,9 @@
-#include "applicationtitle.h"
-#include "fakeplatform.h"
-#include "form1.h"
-#include "panecontrol.h"
-#include "startup.h"
-#include "syncswitch.h"
+#include "platform/applicationtitle.h"
+#include "tests/support/fakeplatform.h"
+#include "app/form1.h"
+#include "textpane/panecontrol.h"
+#include "app/startup.h"
+#include "sync/syncswitch.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,6 +1,6 @@
-#include "paneaccessible.h"
+#include "textpane/paneaccessible.h"
 
-#include "panecontrol.h"
+#include "textpane/panecontrol.h"
 
 #include <QAccessible>
 

@@ -1,7 +1,7 @@
-#include "fakeplatform.h"
-#include "form1.h"
-#include "mousepointer.h"
-#include "panecontrol.h"
+#include "tests/support/fakeplatform.h"
+#include "app/form1.h"
+#include "handlers/mousepointer.h"
+#include "textpane/panecontrol.h"
 
 #include <QDialog>
 #include <QFile>
