@@ -156,8 +156,8 @@ void Form1::Form_Load()
     h.step(108, [&] { setWindowTitle(kProductName); });
     h.step(108, [&] { setWindowIcon(programIcon()); });
     h.step(108, [&] { platform::setApplicationTitle(applicationTitleFor(kProductName)); });
-    h.step(126, [&] { RichTextBox1->SetText({}); });
-    h.step(128, [&] { RichTextBox2->SetText({}); });
+    h.step(126, [&] { RichTextBox1->setBytes({}); });
+    h.step(128, [&] { RichTextBox2->setBytes({}); });
     h.step(130, [&] { m_switch->restore(); });
     if (h.test(132, [&] { return m_switch->state() == SyncSwitch::kOn; }))
         h.step(134, [&] { m_switch->showOnCaption(); });
@@ -219,8 +219,8 @@ void Form1::PushButton1_Click()
     GuardedHandler h(m_platform.messages,
                      locationText(QStringLiteral("Form1"), QStringLiteral("PushButton1_Click")));
     h.step(100, [&] { hide(); });
-    h.step(102, [&] { loadedFullScreen().RichTextBox1->SetText(RichTextBox1->Text()); });
-    h.step(104, [&] { loadedFullScreen().RichTextBox2->SetText(RichTextBox2->Text()); });
+    h.step(102, [&] { loadedFullScreen().RichTextBox1->setBytes(RichTextBox1->bytes()); });
+    h.step(104, [&] { loadedFullScreen().RichTextBox2->setBytes(RichTextBox2->bytes()); });
     h.step(106, [&] { loadedFullScreen().showOn(screen()); });
 }
 

@@ -66,20 +66,20 @@ int main(int argc, char *argv[])
         volatile auto units = QString::fromUtf8(file.readAll()).size();
         (void)units;
     });
-    const double loadFile = medianMs([&] { pane.LoadFile(path); });
+    const double loadFile = medianMs([&] { pane.loadFile(path); });
     const double loadPane = medianMs([&] { LoadPane(io, pane, path); });
     const double view = medianMs([&] {
-        pane.LoadFile(path);
-        pane.textView();
+        pane.loadFile(path);
+        pane.bytesView();
     });
-    const QByteArrayView text = pane.textView();
+    const QByteArrayView text = pane.bytesView();
     const double census = medianMs([&] { countUtf8(text); });
 
-    std::printf("file: %lld bytes, median of %d runs\n", static_cast<long long>(pane.length()), kRuns);
+    std::printf("file: %lld bytes, median of %d runs\n", static_cast<long long>(pane.byteCount()), kRuns);
     std::printf("read + UTF-8 decode (baseline) %8.1f ms\n", read);
-    std::printf("PaneControl::LoadFile          %8.1f ms\n", loadFile);
+    std::printf("PaneControl::loadFile          %8.1f ms\n", loadFile);
     std::printf("LoadPane (load + UTF-8 check)  %8.1f ms\n", loadPane);
-    std::printf("LoadFile + textView            %8.1f ms\n", view);
+    std::printf("loadFile + bytesView           %8.1f ms\n", view);
     std::printf("UTF-8 check alone              %8.1f ms\n", census);
     std::printf("LoadPane / baseline ratio      %8.2f\n", loadPane / read);
     return 0;

@@ -73,7 +73,7 @@ struct Window
         layout->addWidget(left);
         layout->addWidget(right);
         for (PaneControl *pane : {left, right}) {
-            pane->SetText(text);
+            pane->setBytes(text);
             pane->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
         }
         widget.show();

@@ -165,12 +165,12 @@ void Form2::Form_Unload()
     m_loaded = false;
     Timer1->stop();
     if (!m_discarding) {
-        m_main.left->SetText(RichTextBox1->Text());
-        m_main.right->SetText(RichTextBox2->Text());
+        m_main.left->setBytes(RichTextBox1->bytes());
+        m_main.right->setBytes(RichTextBox2->bytes());
     }
     // Closing ends the view's on-screen life: its panes give back their copies of the texts.
-    RichTextBox1->SetText({});
-    RichTextBox2->SetText({});
+    RichTextBox1->setBytes({});
+    RichTextBox2->setBytes({});
     if (m_discarding)
         return;
     // Escape has shown the main window already; any other way out must not leave the program

@@ -94,7 +94,7 @@ void PaneActions::open(PaneControl &pane, const OpenLines &n)
     // a backslash is part of a file name, never a separator to tidy.
     QStringList paths;
     h.step(n.split, [&] { paths = m_dialog.FileNames(); });
-    h.step(n.empty, [&] { pane.SetText({}); });
+    h.step(n.empty, [&] { pane.setBytes({}); });
     if (n.busyAfterEmpty)
         h.step(n.busyAfterEmpty, busy);
     if (h.test(n.oneTest, [&] { return paths.size() == 1; })) {
@@ -110,7 +110,7 @@ void PaneActions::open(PaneControl &pane, const OpenLines &n)
             h.step(n.loadMany, [&] { LoadPane(io, pane, path); });
         }
     }
-    h.step(n.append, [&] { pane.AppendText(kLoadEnd); });
+    h.step(n.append, [&] { pane.appendBytes(kLoadEnd); });
     h.step(n.done, [&] { m_pointer.setValue(MousePointer::kDefault); });
 }
 
@@ -135,7 +135,7 @@ void PaneActions::save(PaneControl &pane, const QString &handler)
 void PaneActions::clear(PaneControl &pane, const QString &handler)
 {
     GuardedHandler h(m_platform.messages, locationText(kWindow, handler));
-    h.step(100, [&] { pane.SetText({}); });
+    h.step(100, [&] { pane.setBytes({}); });
 }
 
 void PaneActions::PushButton9_Click()
@@ -149,8 +149,8 @@ void PaneActions::PushButton9_Click()
     h.step(106, [&] { LoadPane(io, m_left, path); });
     h.step(108, [&] { path = m_platform.programDirectory + kRightSample; });
     h.step(110, [&] { LoadPane(io, m_right, path); });
-    h.step(114, [&] { m_left.AppendText(kLoadEnd); });
-    h.step(116, [&] { m_right.AppendText(kLoadEnd); });
+    h.step(114, [&] { m_left.appendBytes(kLoadEnd); });
+    h.step(116, [&] { m_right.appendBytes(kLoadEnd); });
     const auto askToShowFolder = [&] {
         return m_platform.messages.show({kSampleQuestion, QString(), platform::MessageIcon::None,
                                          platform::MessageButtons::YesNo, platform::MessageAnswer::Yes})

@@ -109,14 +109,14 @@ void TestForm1::windowIsFixedAndItsTimerRunsFromCreation()
 void TestForm1::startUpNamesTheWindowAndEmptiesThePanes()
 {
     Form1 form(m_fake.platform());
-    form.RichTextBox1->SetText("left");
-    form.RichTextBox2->SetText("right");
+    form.RichTextBox1->setBytes("left");
+    form.RichTextBox2->setBytes("right");
     form.Form_Load();
     QCOMPARE(form.windowTitle(), QStringLiteral("Brassfinch"));
     QVERIFY(!form.windowIcon().isNull());
     QCOMPARE(platform::applicationTitle(), applicationTitleFor(kProductName));
-    QVERIFY(form.RichTextBox1->Text().isEmpty());
-    QVERIFY(form.RichTextBox2->Text().isEmpty());
+    QVERIFY(form.RichTextBox1->bytes().isEmpty());
+    QVERIFY(form.RichTextBox2->bytes().isEmpty());
     QVERIFY2(m_fake.messages.shown.isEmpty(), "a clean start shows no message");
 }
 
@@ -174,7 +174,7 @@ void TestForm1::closingEndsTheProgramWithoutAQuestion()
 {
     Form1 form(m_fake.platform());
     form.Form_Load();
-    form.RichTextBox1->SetText("unsaved");
+    form.RichTextBox1->setBytes("unsaved");
     int ended = 0;
     form.setProgramEnd([&] { ++ended; });
     form.show();

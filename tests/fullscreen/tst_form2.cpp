@@ -76,14 +76,14 @@ void TestForm2::roundTripKeepsTextsByteForByte()
     QFETCH(QByteArray, typed);
     QFETCH(QString, leave);
     MainWindow main;
-    main.form->RichTextBox1->SetText(left);
-    main.form->RichTextBox2->SetText(right);
+    main.form->RichTextBox1->setBytes(left);
+    main.form->RichTextBox2->setBytes(right);
 
     Form2 &full = main.enterFullScreen();
     QVERIFY(!main.form->isVisible());
     QVERIFY(full.windowState() & Qt::WindowMaximized);
-    QCOMPARE(full.RichTextBox1->Text(), left);
-    QCOMPARE(full.RichTextBox2->Text(), right);
+    QCOMPARE(full.RichTextBox1->bytes(), left);
+    QCOMPARE(full.RichTextBox2->bytes(), right);
     QVERIFY(main.fake.messages.shown.isEmpty());
     // Laid out for the size it was given, not the stored one, with the Escape hint unclipped.
     QCOMPARE(full.RichTextBox2->x(), full.width() / 2);
@@ -100,8 +100,8 @@ void TestForm2::roundTripKeepsTextsByteForByte()
     QVERIFY(full.isVisible());
     const QByteArray leftAfter = focus == 1 ? left + typed : left;
     const QByteArray rightAfter = focus == 2 ? right + typed : right;
-    QCOMPARE(full.RichTextBox1->Text(), leftAfter);
-    QCOMPARE(full.RichTextBox2->Text(), rightAfter);
+    QCOMPARE(full.RichTextBox1->bytes(), leftAfter);
+    QCOMPARE(full.RichTextBox2->bytes(), rightAfter);
 
     const bool ended = leave == QLatin1String("close main");
     if (leave == QLatin1String("Escape"))
@@ -112,19 +112,19 @@ void TestForm2::roundTripKeepsTextsByteForByte()
     QVERIFY(!full.Timer1->isActive());
     QCOMPARE(main.programEnds, ended ? 1 : 0);
     QCOMPARE(main.form->isVisible(), !ended);
-    QCOMPARE(main.form->RichTextBox1->Text(), ended ? left : leftAfter);
-    QCOMPARE(main.form->RichTextBox2->Text(), ended ? right : rightAfter);
+    QCOMPARE(main.form->RichTextBox1->bytes(), ended ? left : leftAfter);
+    QCOMPARE(main.form->RichTextBox2->bytes(), ended ? right : rightAfter);
     // A closed view keeps no copy of the texts.
-    QCOMPARE(full.RichTextBox1->length() + full.RichTextBox2->length(), 0);
+    QCOMPARE(full.RichTextBox1->byteCount() + full.RichTextBox2->byteCount(), 0);
     if (ended)
         return;
 
     // Entered again, the same window shows the main window's texts as they are now, and its
     // left pane leads again.
-    main.form->RichTextBox1->SetText(QByteArray());
+    main.form->RichTextBox1->setBytes(QByteArray());
     QCOMPARE(&main.enterFullScreen(), &full);
     QVERIFY(full.Timer1->isActive());
-    QCOMPARE(full.RichTextBox1->Text(), QByteArray());
+    QCOMPARE(full.RichTextBox1->bytes(), QByteArray());
     QVERIFY(QTest::qWaitForWindowActive(&full));
     QTRY_COMPARE(full.synchroniser().ActivePane(), 1);
 }
@@ -147,8 +147,8 @@ void TestForm2::eachWindowsTimerAlignsItsPanesAsTheSwitchSays()
     QFETCH(bool, enterFullScreen);
     QFETCH(Qt::CheckState, switchState);
     MainWindow main;
-    main.form->RichTextBox1->SetText(QByteArray("row\n").repeated(400));
-    main.form->RichTextBox2->SetText(QByteArray("row\n").repeated(400));
+    main.form->RichTextBox1->setBytes(QByteArray("row\n").repeated(400));
+    main.form->RichTextBox2->setBytes(QByteArray("row\n").repeated(400));
     if (enterFullScreen)
         main.enterFullScreen();
     Form1 &form = *main.form;

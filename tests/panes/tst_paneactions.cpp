@@ -192,8 +192,8 @@ void TestPaneActions::openLoadsTheLastFileAndReportsEachFailure()
         paths << dir.filePath(name);
 
     Bench bench;
-    bench.pane(pane).SetText("kept");
-    bench.pane(3 - pane).SetText("other");
+    bench.pane(pane).setBytes("kept");
+    bench.pane(3 - pane).setBytes("other");
     bench.dialog.FileName = QStringLiteral("/left/over.txt");
     bench.fake.dialogs.openAnswers = {paths};
     QSignalSpy pointer(&bench.pointer, &MousePointer::changed);
@@ -207,8 +207,8 @@ void TestPaneActions::openLoadsTheLastFileAndReportsEachFailure()
                                               {QStringLiteral("All Files (*.*)"), QStringLiteral("*.*")}};
     QCOMPARE(asked.filters, filters);
 
-    QCOMPARE(bench.pane(pane).Text(), expected);
-    QCOMPARE(bench.pane(3 - pane).Text(), QByteArray("other"));
+    QCOMPARE(bench.pane(pane).bytes(), expected);
+    QCOMPARE(bench.pane(3 - pane).bytes(), QByteArray("other"));
     QCOMPARE(bench.dialog.FileName, paths.value(paths.size() - 1));
     const QList<int> shapes{MousePointer::kBusy, MousePointer::kDefault};
     QCOMPARE(pointerShapes(pointer), paths.isEmpty() ? QList<int>() : shapes);
@@ -239,7 +239,7 @@ void TestPaneActions::saveLeavesTheFileAloneWhenCancelledOrRefused()
     writeFile(path, "old");
     Bench bench;
     bench.dialog.FileName = path;
-    bench.right.SetText("new");
+    bench.right.setBytes("new");
     if (chosen)
         bench.fake.dialogs.saveAnswers = {path};
     int pointerDuringQuestion = -1;
@@ -291,7 +291,7 @@ void TestPaneActions::failedSaveKeepsTheOldFile()
         QVERIFY(mount ? mount->makeReadOnly() : QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
 
     Bench bench;
-    bench.left.SetText(QByteArray(1024 * 1024, 'n'));
+    bench.left.setBytes(QByteArray(1024 * 1024, 'n'));
     bench.fake.dialogs.saveAnswers = {target};
     bench.fake.messages.answers = {MessageAnswer::Yes};
     {
@@ -338,16 +338,16 @@ void TestPaneActions::samplesNeverEmptyAPaneAndOfferTheFolder()
         writeFile(program.filePath(QStringLiteral("Samples/sample2.txt")), "second\n");
     }
     Bench bench(program.path());
-    bench.left.SetText("L");
-    bench.right.SetText("R");
+    bench.left.setBytes("L");
+    bench.right.setBytes("R");
     bench.fake.messages.answers = present ? std::deque{answer}
                                           : std::deque{MessageAnswer::Ok, MessageAnswer::Ok, answer};
     QSignalSpy pointer(&bench.pointer, &MousePointer::changed);
 
     bench.actions.PushButton9_Click();
 
-    QCOMPARE(bench.left.Text(), left);
-    QCOMPARE(bench.right.Text(), right);
+    QCOMPARE(bench.left.bytes(), left);
+    QCOMPARE(bench.right.bytes(), right);
     QCOMPARE(notFoundBoxes(bench.fake.messages), present ? 0 : 2);
     QCOMPARE(bench.fake.messages.shown.size(), present ? 1 : 3);
     const platform::MessageRequest &question = bench.fake.messages.shown.constLast();
@@ -384,13 +384,13 @@ void TestPaneActions::windowButtonsReachTheirPanes()
     fake.dialogs.openAnswers = {{path}};
     fake.messages.answers = {MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::No};
     Form1 window(fake.platform());
-    window.RichTextBox1->SetText("L");
-    window.RichTextBox2->SetText("R");
+    window.RichTextBox1->setBytes("L");
+    window.RichTextBox2->setBytes("R");
     QPushButton *pushButton = window.findChild<QPushButton *>(button);
     QVERIFY(pushButton);
     pushButton->click();
-    QCOMPARE(window.RichTextBox1->Text(), left);
-    QCOMPARE(window.RichTextBox2->Text(), right);
+    QCOMPARE(window.RichTextBox1->bytes(), left);
+    QCOMPARE(window.RichTextBox2->bytes(), right);
     QVERIFY(reports(fake.messages).isEmpty());
 }
 

@@ -22,7 +22,7 @@ struct PanePair
         auto *layout = new QHBoxLayout(&window);
         for (PaneControl *pane : {left, right}) {
             layout->addWidget(pane);
-            pane->SetText(text);
+            pane->setBytes(text);
         }
         window.resize(600, 300);
         window.show();
