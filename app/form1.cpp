@@ -159,7 +159,7 @@ void Form1::Form_Load()
     h.step(126, [&] { RichTextBox1->setBytes({}); });
     h.step(128, [&] { RichTextBox2->setBytes({}); });
     h.step(130, [&] { m_switch->restore(); });
-    if (h.test(132, [&] { return m_switch->state() == SyncSwitch::kOn; }))
+    if (h.test(132, [&] { return m_switch->state() == SwitchState::On; }))
         h.step(134, [&] { m_switch->showOnCaption(); });
     else
         h.step(136, [&] { m_switch->showOffCaption(); });

@@ -74,20 +74,20 @@ public slots:
     void PushButton9_Click();
     // Hover feedback: the hand over the buttons and the switch, the usual pointer elsewhere;
     // none of them replaces the busy shape.
-    void PushButton1_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
-    void PushButton2_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
-    void PushButton3_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
-    void PushButton4_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
-    void PushButton5_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
-    void PushButton6_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
-    void PushButton7_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
-    void PushButton9_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
-    void Check1_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
-    void Form_MouseMove() { m_pointer.hover(MousePointer::kDefault); }
-    void Frame1_MouseMove() { m_pointer.hover(MousePointer::kDefault); }
-    void Frame2_MouseMove() { m_pointer.hover(MousePointer::kDefault); }
-    void Frame3_MouseMove() { m_pointer.hover(MousePointer::kDefault); }
-    void RichTextBox_MouseMove() { m_pointer.hover(MousePointer::kDefault); }
+    void PushButton1_MouseMove() { m_pointer.hover(PointerShape::Custom); }
+    void PushButton2_MouseMove() { m_pointer.hover(PointerShape::Custom); }
+    void PushButton3_MouseMove() { m_pointer.hover(PointerShape::Custom); }
+    void PushButton4_MouseMove() { m_pointer.hover(PointerShape::Custom); }
+    void PushButton5_MouseMove() { m_pointer.hover(PointerShape::Custom); }
+    void PushButton6_MouseMove() { m_pointer.hover(PointerShape::Custom); }
+    void PushButton7_MouseMove() { m_pointer.hover(PointerShape::Custom); }
+    void PushButton9_MouseMove() { m_pointer.hover(PointerShape::Custom); }
+    void Check1_MouseMove() { m_pointer.hover(PointerShape::Custom); }
+    void Form_MouseMove() { m_pointer.hover(PointerShape::Default); }
+    void Frame1_MouseMove() { m_pointer.hover(PointerShape::Default); }
+    void Frame2_MouseMove() { m_pointer.hover(PointerShape::Default); }
+    void Frame3_MouseMove() { m_pointer.hover(PointerShape::Default); }
+    void RichTextBox_MouseMove() { m_pointer.hover(PointerShape::Default); }
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -97,7 +97,7 @@ struct Window
     // follower is also drawn at its new place, as the event loop does right after the tick.
     double tickMs(bool drawn)
     {
-        ScrollSynchroniser sync(left, right, [] { return 1; });
+        ScrollSynchroniser sync(left, right, [] { return SwitchState::On; });
         emit left->focusReceived();
         return medianMs(
             [this](int run) {

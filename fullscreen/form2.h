@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sync/switchstate.h"
+
 #include <QWidget>
 
 #include <functional>
@@ -24,7 +26,7 @@ public:
         QWidget *window;
         PaneControl *left;
         PaneControl *right;
-        std::function<int()> switchState; ///< the synchronous-scrolling switch
+        std::function<SwitchState()> switchState; ///< the synchronous-scrolling switch
     };
 
     Form2(platform::MessageBoxes &messages, MainWindow main);

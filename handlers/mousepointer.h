@@ -2,26 +2,25 @@
 
 #include <QObject>
 
-/// The main window's single pointer shape: 0 default, 11 busy, 99 the custom (hand) image.
+/// The window's pointer shapes, with the values they are known by.
+enum class PointerShape : qint16 { Default = 0, Busy = 11, Custom = 99 };
+
+/// The main window's single pointer shape.
 class MousePointer : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kDefault = 0;
-    static constexpr int kBusy = 11;
-    static constexpr int kCustom = 99;
-
     using QObject::QObject;
 
-    int value() const { return m_value; }
+    PointerShape value() const { return m_value; }
     /// Set by long operations (busy and back to default).
-    void setValue(int value);
+    void setValue(PointerShape value);
     /// Hover feedback: takes `shape` unless a long operation holds the busy shape.
-    void hover(int shape);
+    void hover(PointerShape shape);
 
 signals:
-    void changed(int value);
+    void changed(PointerShape value);
 
 private:
-    int m_value = kDefault;
+    PointerShape m_value = PointerShape::Default;
 };

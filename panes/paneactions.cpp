@@ -79,7 +79,7 @@ void PaneActions::open(PaneControl &pane, const OpenLines &n)
 {
     GuardedHandler h(m_platform.messages, locationText(kWindow, n.handler));
     const PaneFiles io{m_platform.files, m_platform.messages};
-    const auto busy = [&] { m_pointer.setValue(MousePointer::kBusy); };
+    const auto busy = [&] { m_pointer.setValue(PointerShape::Busy); };
 
     h.step(100, [&] { m_dialog.FileName.clear(); });
     h.step(102, [&] { m_dialog.Flags = kDialogFlags; });
@@ -111,7 +111,7 @@ void PaneActions::open(PaneControl &pane, const OpenLines &n)
         }
     }
     h.step(n.append, [&] { pane.appendBytes(kLoadEnd); });
-    h.step(n.done, [&] { m_pointer.setValue(MousePointer::kDefault); });
+    h.step(n.done, [&] { m_pointer.setValue(PointerShape::Default); });
 }
 
 void PaneActions::save(PaneControl &pane, const QString &handler)
@@ -127,9 +127,9 @@ void PaneActions::save(PaneControl &pane, const QString &handler)
     h.step(108, [&] { path = m_dialog.FileName; });
     if (h.test(110, [&] { return !chosen || path.isEmpty(); }))
         return;
-    h.step(112, [&] { m_pointer.setValue(MousePointer::kBusy); });
+    h.step(112, [&] { m_pointer.setValue(PointerShape::Busy); });
     h.step(114, [&] { SavePane({m_platform.files, m_platform.messages}, pane, path); });
-    h.step(116, [&] { m_pointer.setValue(MousePointer::kDefault); });
+    h.step(116, [&] { m_pointer.setValue(PointerShape::Default); });
 }
 
 void PaneActions::clear(PaneControl &pane, const QString &handler)

@@ -1,24 +1,22 @@
 #pragma once
 
+#include "sync/switchstate.h"
+
 #include <QObject>
 
 class QCheckBox;
 namespace platform { class SettingsStore; }
 
-/// The synchronous-scrolling switch: a check box whose state (0 off, 1 on, 2 greyed) is stored
-/// at every change and restored at start-up. Synchronisation is on exactly in state 1.
+/// The synchronous-scrolling switch: a check box whose state is stored at every change and
+/// restored at start-up.
 class SyncSwitch : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kOff = 0;
-    static constexpr int kOn = 1;
-    static constexpr int kGreyed = 2;
-
     SyncSwitch(QCheckBox *box, platform::SettingsStore &settings, QObject *parent = nullptr);
 
-    int state() const;
-    bool isOn() const { return state() == kOn; }
+    SwitchState state() const;
+    bool isOn() const { return state() == SwitchState::On; }
 
     /// Gives the box the stored state (default on). Throws platform::Failure when the stored
     /// text is no valid state; the box then keeps its state.
@@ -30,7 +28,7 @@ public:
     void Check1_Click();
 
 private:
-    void setState(int state);
+    void setState(SwitchState state);
 
     QCheckBox *m_box;
     platform::SettingsStore &m_settings;

@@ -90,11 +90,11 @@ void TestForm2::roundTripKeepsTextsByteForByte()
     QVERIFY(full.Label1->width() >= full.Label1->fontMetrics().horizontalAdvance(full.Label1->text()));
     // The left pane takes the focus on entry, and so leads.
     QVERIFY(QTest::qWaitForWindowActive(&full));
-    QTRY_COMPARE(full.synchroniser().ActivePane(), 1);
+    QTRY_COMPARE(full.synchroniser().ActivePane(), ScrollSynchroniser::Leader::Left);
 
     PaneControl *focused = focus == 1 ? full.RichTextBox1 : full.RichTextBox2;
     focused->setFocus();
-    QTRY_COMPARE(full.synchroniser().ActivePane(), focus);
+    QTRY_COMPARE(full.synchroniser().ActivePane(), ScrollSynchroniser::Leader(focus));
     focused->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
     QTest::keyClicks(focused, QString::fromLatin1(typed)); // other keys reach the pane
     QVERIFY(full.isVisible());
@@ -126,7 +126,7 @@ void TestForm2::roundTripKeepsTextsByteForByte()
     QVERIFY(full.Timer1->isActive());
     QCOMPARE(full.RichTextBox1->bytes(), QByteArray());
     QVERIFY(QTest::qWaitForWindowActive(&full));
-    QTRY_COMPARE(full.synchroniser().ActivePane(), 1);
+    QTRY_COMPARE(full.synchroniser().ActivePane(), ScrollSynchroniser::Leader::Left);
 }
 
 void TestForm2::eachWindowsTimerAlignsItsPanesAsTheSwitchSays_data()

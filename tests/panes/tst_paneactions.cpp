@@ -93,11 +93,11 @@ struct Bench
     PaneActions actions;
 };
 
-QList<int> pointerShapes(const QSignalSpy &spy)
+QList<PointerShape> pointerShapes(const QSignalSpy &spy)
 {
-    QList<int> shapes;
+    QList<PointerShape> shapes;
     for (const QList<QVariant> &signal : spy)
-        shapes << signal.at(0).toInt();
+        shapes << signal.at(0).value<PointerShape>();
     return shapes;
 }
 
@@ -210,8 +210,8 @@ void TestPaneActions::openLoadsTheLastFileAndReportsEachFailure()
     QCOMPARE(bench.pane(pane).bytes(), expected);
     QCOMPARE(bench.pane(3 - pane).bytes(), QByteArray("other"));
     QCOMPARE(bench.dialog.FileName, paths.value(paths.size() - 1));
-    const QList<int> shapes{MousePointer::kBusy, MousePointer::kDefault};
-    QCOMPARE(pointerShapes(pointer), paths.isEmpty() ? QList<int>() : shapes);
+    const QList<PointerShape> shapes{PointerShape::Busy, PointerShape::Default};
+    QCOMPARE(pointerShapes(pointer), paths.isEmpty() ? QList<PointerShape>() : shapes);
     QCOMPARE(notFoundBoxes(bench.fake.messages), notFound);
     const QList<platform::MessageRequest> found = reports(bench.fake.messages);
     QCOMPARE(found.size(), reportLine ? 1 : 0);
@@ -242,7 +242,7 @@ void TestPaneActions::saveLeavesTheFileAloneWhenCancelledOrRefused()
     bench.right.setBytes("new");
     if (chosen)
         bench.fake.dialogs.saveAnswers = {path};
-    int pointerDuringQuestion = -1;
+    std::optional<PointerShape> pointerDuringQuestion;
     bench.fake.messages.onShow = [&](const platform::MessageRequest &) {
         pointerDuringQuestion = bench.pointer.value();
     };
@@ -257,9 +257,9 @@ void TestPaneActions::saveLeavesTheFileAloneWhenCancelledOrRefused()
     QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("old.txt")});
     QCOMPARE(bench.dialog.FileName, path);
     // The busy pointer stays through the overwrite question.
-    QCOMPARE(pointerDuringQuestion, chosen ? MousePointer::kBusy : -1);
-    const QList<int> shapes{MousePointer::kBusy, MousePointer::kDefault};
-    QCOMPARE(pointerShapes(pointer), chosen ? shapes : QList<int>());
+    QCOMPARE(pointerDuringQuestion, chosen ? std::optional(PointerShape::Busy) : std::nullopt);
+    const QList<PointerShape> shapes{PointerShape::Busy, PointerShape::Default};
+    QCOMPARE(pointerShapes(pointer), chosen ? shapes : QList<PointerShape>());
 }
 
 void TestPaneActions::failedSaveKeepsTheOldFile_data()
@@ -309,7 +309,7 @@ void TestPaneActions::failedSaveKeepsTheOldFile()
     QVERIFY2(found.constFirst().text.contains(
                  QStringLiteral("\r\nin Quillmere2021/08/31.Form1.PushButton2_Click at line 114\r\r")),
              qPrintable(found.constFirst().text));
-    QCOMPARE(bench.pointer.value(), MousePointer::kDefault);
+    QCOMPARE(bench.pointer.value(), PointerShape::Default);
 }
 
 void TestPaneActions::samplesNeverEmptyAPaneAndOfferTheFolder_data()

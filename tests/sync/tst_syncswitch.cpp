@@ -45,7 +45,7 @@ void TestSyncSwitch::unusableStoredTextFailsAndKeepsTheBox()
     } catch (const platform::Failure &failure) {
         QCOMPARE(failure.message(), message);
     }
-    QCOMPARE(sw.state(), 0);
+    QCOMPARE(sw.state(), SwitchState::Off);
     QCOMPARE(settings.values.value(kKey), stored); // kept until the next change
     QCOMPARE(settings.writes, 0);
 }
@@ -73,12 +73,12 @@ void TestSyncSwitch::clickFromGreyedTicksAndNeverReturnsToGreyed()
     QCheckBox box;
     SyncSwitch sw(&box, settings);
     sw.restore();
-    QCOMPARE(sw.state(), 2);
+    QCOMPARE(sw.state(), SwitchState::Greyed);
     box.click();
-    QCOMPARE(sw.state(), 1);
+    QCOMPARE(sw.state(), SwitchState::On);
     box.click();
     box.click();
-    QCOMPARE(sw.state(), 1);
+    QCOMPARE(sw.state(), SwitchState::On);
     QCOMPARE(settings.values.value(kKey), QStringLiteral("1"));
 }
 
