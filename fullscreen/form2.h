@@ -62,6 +62,8 @@ private:
     void Form_KeyPress(int keyAscii);
     void Form_Resize();
     void Form_Unload();
+    void giveTextsBack();
+    void placePanes();
     void Timer1_Timer();
 
     platform::MessageBoxes &m_messages;

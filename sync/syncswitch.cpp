@@ -1,7 +1,6 @@
 #include "sync/syncswitch.h"
 
 #include "platform/failure.h"
-#include "handlers/guardedhandler.h"
 #include "platform/settingsstore.h"
 
 #include <QCheckBox>
@@ -38,7 +37,7 @@ SyncSwitch::SyncSwitch(QCheckBox *box, platform::SettingsStore &settings, QObjec
         // The greyed state comes only from a stored value; clicks tick and untick.
         if (m_box->checkState() != Qt::PartiallyChecked)
             m_box->setTristate(false);
-        runUnguarded("Check1_Click", [this] { Check1_Click(); });
+        emit changed();
     });
 }
 
@@ -59,7 +58,7 @@ void SyncSwitch::restore()
 void SyncSwitch::showOnCaption() { m_box->setText(kOnCaption); }
 void SyncSwitch::showOffCaption() { m_box->setText(kOffCaption); }
 
-void SyncSwitch::Check1_Click()
+void SyncSwitch::record()
 {
     m_settings.write(kApplication, kSection, kKey, QString::number(qToUnderlying(state())));
     if (state() == SwitchState::On)

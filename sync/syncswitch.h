@@ -24,8 +24,12 @@ public:
     void showOnCaption();
     void showOffCaption();
 
-    /// Every change of the box's state: store it, then caption the box from it.
-    void Check1_Click();
+    /// Stores the box's state, then captions the box from it.
+    void record();
+
+signals:
+    /// The box's state changed, by a click or from the stored value.
+    void changed();
 
 private:
     void setState(SwitchState state);

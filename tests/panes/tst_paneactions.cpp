@@ -1,6 +1,7 @@
 #include "panes/commondialog.h"
 #include "tests/support/fakeplatform.h"
 #include "app/form1.h"
+#include "handlers/guardedhandler.h"
 #include "handlers/mousepointer.h"
 #include "panes/paneactions.h"
 #include "textpane/panecontrol.h"
@@ -78,11 +79,30 @@ platform::Platform inFolder(platform::Platform platform, const QString &programD
 struct Bench
 {
     explicit Bench(const QString &programDirectory = {})
-        : dialog(fake.dialogs), actions(inFolder(fake.platform(), programDirectory), left, right, pointer, dialog)
+        : dialog(fake.dialogs), actions(inFolder(fake.platform(), programDirectory), pointer, dialog)
     {
     }
 
-    void open(int number) { number == 1 ? actions.PushButton3_Click() : actions.PushButton4_Click(); }
+    // Each action runs as a step list of the main window's handler that calls it.
+    GuardedHandler handler(const char *name)
+    {
+        return {fake.messages, locationText(QStringLiteral("Form1"), QLatin1String(name))};
+    }
+    void open(int number)
+    {
+        GuardedHandler h = handler(number == 1 ? "PushButton3_Click" : "PushButton4_Click");
+        actions.open(h, pane(number), number == 1 ? kOpenFile1Lines : kOpenFile2Lines);
+    }
+    void save(int number)
+    {
+        GuardedHandler h = handler(number == 1 ? "PushButton2_Click" : "PushButton5_Click");
+        actions.save(h, pane(number));
+    }
+    void loadSamples()
+    {
+        GuardedHandler h = handler("PushButton9_Click");
+        actions.loadSamples(h, left, right);
+    }
     PaneControl &pane(int number) { return number == 1 ? left : right; }
 
     FakePlatform fake;
@@ -146,7 +166,7 @@ void TestPaneActions::openThenSaveGivesTheFileBackPlusOneCarriageReturn()
     bench.fake.dialogs.openAnswers = {{source}};
     bench.fake.dialogs.saveAnswers = {copy};
     bench.open(1);
-    bench.actions.PushButton2_Click();
+    bench.save(1);
 
     QVERIFY2(bench.fake.messages.shown.isEmpty(), "no box on a plain open and save");
     QCOMPARE(readFile(copy), original + '\r');
@@ -248,7 +268,7 @@ void TestPaneActions::saveLeavesTheFileAloneWhenCancelledOrRefused()
     };
     bench.fake.messages.answers = {MessageAnswer::No};
     QSignalSpy pointer(&bench.pointer, &MousePointer::changed);
-    bench.actions.PushButton5_Click();
+    bench.save(2);
 
     QCOMPARE(bench.fake.dialogs.asked.size(), 1);
     QCOMPARE(bench.fake.dialogs.asked.constFirst().fileName, path); // the last name is offered
@@ -298,7 +318,7 @@ void TestPaneActions::failedSaveKeepsTheOldFile()
         std::optional<FileSizeCap> cap;
         if (kind == QLatin1String("full disk"))
             cap.emplace(64 * 1024);
-        bench.actions.PushButton2_Click();
+        bench.save(1);
     }
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
@@ -344,7 +364,7 @@ void TestPaneActions::samplesNeverEmptyAPaneAndOfferTheFolder()
                                           : std::deque{MessageAnswer::Ok, MessageAnswer::Ok, answer};
     QSignalSpy pointer(&bench.pointer, &MousePointer::changed);
 
-    bench.actions.PushButton9_Click();
+    bench.loadSamples();
 
     QCOMPARE(bench.left.bytes(), left);
     QCOMPARE(bench.right.bytes(), right);

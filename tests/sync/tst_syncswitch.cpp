@@ -9,6 +9,14 @@ namespace {
 const QString kKey = QStringLiteral("Tarnhollow/Brassfinch/Check1");
 }
 
+namespace {
+// The main window's Check1_Click records every change.
+void wireAsTheWindowDoes(SyncSwitch &sw)
+{
+    QObject::connect(&sw, &SyncSwitch::changed, &sw, &SyncSwitch::record);
+}
+} // namespace
+
 class TestSyncSwitch : public QObject
 {
     Q_OBJECT
@@ -39,6 +47,7 @@ void TestSyncSwitch::unusableStoredTextFailsAndKeepsTheBox()
     settings.values.insert(kKey, stored);
     QCheckBox box;
     SyncSwitch sw(&box, settings);
+    wireAsTheWindowDoes(sw);
     try {
         sw.restore();
         QFAIL("an unusable stored value must fail");
@@ -55,6 +64,7 @@ void TestSyncSwitch::everyChangeIsStoredAtOnceWithItsCaption()
     FakeSettingsStore settings;
     QCheckBox box;
     SyncSwitch sw(&box, settings);
+    wireAsTheWindowDoes(sw);
     sw.restore(); // absent: on, and the change is written back
     QCOMPARE(settings.values.value(kKey), QStringLiteral("1"));
 
@@ -72,6 +82,7 @@ void TestSyncSwitch::clickFromGreyedTicksAndNeverReturnsToGreyed()
     settings.values.insert(kKey, "2");
     QCheckBox box;
     SyncSwitch sw(&box, settings);
+    wireAsTheWindowDoes(sw);
     sw.restore();
     QCOMPARE(sw.state(), SwitchState::Greyed);
     box.click();
