@@ -191,6 +191,7 @@ void TestPaneActions::openLoadsTheLastFileAndReportsEachFailure_data()
         QTest::addRow("%s, unloadable among several", button)
             << pane << QStringList{"folder", "a.txt"} << QByteArray("first\r") << 0 << several;
     }
+    QTest::newRow("one name with a doubled backslash") << 1 << QStringList{"a\\\\b.txt"} << QByteArray("back\r") << 0 << 0;
     QTest::newRow("backslashes are letters of the name")
         << 1 << QStringList{"a\\\\b.txt", "a\\\\b.txt"} << QByteArray("back\r") << 0 << 0;
 }
@@ -285,7 +286,7 @@ void TestPaneActions::saveLeavesTheFileAloneWhenCancelledOrRefused()
 void TestPaneActions::failedSaveKeepsTheOldFile_data()
 {
     QTest::addColumn<QString>("kind");
-    for (const char *kind : {"read-only folder", "a folder's name", "full disk"})
+    for (const char *kind : {"read-only folder", "a folder's name", "full disk", "one byte short"})
         QTest::newRow(kind) << QString::fromLatin1(kind);
 }
 
@@ -318,6 +319,8 @@ void TestPaneActions::failedSaveKeepsTheOldFile()
         std::optional<FileSizeCap> cap;
         if (kind == QLatin1String("full disk"))
             cap.emplace(64 * 1024);
+        if (kind == QLatin1String("one byte short"))
+            cap.emplace(1024 * 1024 - 1);
         bench.save(1);
     }
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
