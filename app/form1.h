@@ -1,8 +1,8 @@
 #pragma once
 
-#include "panes/commondialog.h"
 #include "handlers/guardedhandler.h"
 #include "handlers/mousepointer.h"
+#include "panes/commondialog.h"
 #include "platform/platform.h"
 
 #include <QWidget>

@@ -1,8 +1,8 @@
 #include "app/visualtheme.h"
 
-#include "windowkit/background.h"
-#include "platform/fileservices.h"
 #include "app/skinframework.h"
+#include "platform/fileservices.h"
+#include "windowkit/background.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

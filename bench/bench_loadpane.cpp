@@ -1,9 +1,9 @@
 // Loads a 100 MB UTF-8 file into a pane with and without the encoding check, and times the
 // check alone; prints the median of several runs of each.
 #include "panes/panefiles.h"
-#include "textpane/panecontrol.h"
-#include "platform/qtplatform.h"
 #include "panes/textdecoding.h"
+#include "platform/qtplatform.h"
+#include "textpane/panecontrol.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,9 +3,9 @@
 // tick of the scroll synchroniser that moves a 100 MB follower. Prints medians in milliseconds.
 // Run under QT_QPA_PLATFORM=offscreen.
 
+#include "sync/scrollsynchroniser.h"
 #include "textpane/paneaccessible.h"
 #include "textpane/panecontrol.h"
-#include "sync/scrollsynchroniser.h"
 
 #include <QAccessible>
 #include <QApplication>

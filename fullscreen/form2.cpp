@@ -1,11 +1,11 @@
 #include "fullscreen/form2.h"
 
-#include "windowkit/background.h"
 #include "fullscreen/form2layout.h"
 #include "handlers/guardedhandler.h"
-#include "textpane/panecontrol.h"
-#include "windowkit/programicon.h"
 #include "sync/scrollsynchroniser.h"
+#include "textpane/panecontrol.h"
+#include "windowkit/background.h"
+#include "windowkit/programicon.h"
 #include "windowkit/twips.h"
 
 #include <QCloseEvent>

@@ -1,9 +1,9 @@
 #include "panes/paneactions.h"
 
-#include "panes/commondialog.h"
 #include "handlers/guardedhandler.h"
-#include "panes/panefiles.h"
 #include "handlers/mousepointer.h"
+#include "panes/commondialog.h"
+#include "panes/panefiles.h"
 #include "textpane/panecontrol.h"
 
 namespace {

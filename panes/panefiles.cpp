@@ -1,10 +1,10 @@
 #include "panes/panefiles.h"
 
 #include "panes/fileexists.h"
+#include "panes/textdecoding.h"
 #include "platform/fileservices.h"
 #include "platform/messageboxes.h"
 #include "textpane/panecontrol.h"
-#include "panes/textdecoding.h"
 
 using platform::MessageAnswer;
 using platform::MessageButtons;

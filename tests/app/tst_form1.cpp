@@ -1,9 +1,9 @@
-#include "platform/applicationtitle.h"
-#include "tests/support/fakeplatform.h"
 #include "app/form1.h"
-#include "textpane/panecontrol.h"
 #include "app/startup.h"
+#include "platform/applicationtitle.h"
 #include "sync/syncswitch.h"
+#include "tests/support/fakeplatform.h"
+#include "textpane/panecontrol.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

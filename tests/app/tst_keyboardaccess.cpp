@@ -1,8 +1,8 @@
 // The main window without a mouse: Tab walks the controls in their keyboard order, Space
 // presses what has the focus, and assistive technology sees every control by its caption.
 
-#include "tests/support/fakeplatform.h"
 #include "app/form1.h"
+#include "tests/support/fakeplatform.h"
 #include "textpane/panecontrol.h"
 
 #include <QAccessible>

@@ -1,6 +1,6 @@
-#include "tests/support/fakeplatform.h"
 #include "app/form1.h"
 #include "handlers/mousepointer.h"
+#include "tests/support/fakeplatform.h"
 #include "textpane/panecontrol.h"
 
 #include <QDialog>

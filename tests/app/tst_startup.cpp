@@ -1,5 +1,5 @@
-#include "tests/support/fakeplatform.h"
 #include "app/startup.h"
+#include "tests/support/fakeplatform.h"
 
 #include <QTest>
 

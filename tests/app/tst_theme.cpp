@@ -1,9 +1,9 @@
-#include "tests/support/fakeplatform.h"
-#include "platform/failure.h"
 #include "app/form1.h"
-#include "textpane/panecontrol.h"
-#include "platform/qtplatform.h"
 #include "app/skinframework.h"
+#include "platform/failure.h"
+#include "platform/qtplatform.h"
+#include "tests/support/fakeplatform.h"
+#include "textpane/panecontrol.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "tests/support/fakeplatform.h"
 #include "app/form1.h"
 #include "fullscreen/form2.h"
-#include "textpane/panecontrol.h"
 #include "sync/scrollsynchroniser.h"
+#include "tests/support/fakeplatform.h"
+#include "textpane/panecontrol.h"
 
 #include <QCheckBox>
 #include <QLabel>

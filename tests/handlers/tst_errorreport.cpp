@@ -1,6 +1,6 @@
 #include "handlers/errorreport.h"
-#include "tests/support/fakeplatform.h"
 #include "handlers/guardedhandler.h"
+#include "tests/support/fakeplatform.h"
 
 #include <QTest>
 

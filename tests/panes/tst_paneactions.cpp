@@ -1,11 +1,11 @@
-#include "panes/commondialog.h"
-#include "tests/support/fakeplatform.h"
 #include "app/form1.h"
 #include "handlers/guardedhandler.h"
 #include "handlers/mousepointer.h"
+#include "panes/commondialog.h"
 #include "panes/paneactions.h"
-#include "textpane/panecontrol.h"
 #include "tests/panes/testfiles.h"
+#include "tests/support/fakeplatform.h"
+#include "textpane/panecontrol.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "tests/support/fakeplatform.h"
-#include "platform/failure.h"
 #include "panes/panefiles.h"
-#include "textpane/panecontrol.h"
+#include "platform/failure.h"
 #include "tests/panes/testfiles.h"
+#include "tests/support/fakeplatform.h"
+#include "textpane/panecontrol.h"
 
 #include <QFile>
 #include <QStringEncoder>

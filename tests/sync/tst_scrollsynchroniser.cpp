@@ -1,5 +1,5 @@
-#include "textpane/panecontrol.h"
 #include "sync/scrollsynchroniser.h"
+#include "textpane/panecontrol.h"
 
 #include <QHBoxLayout>
 #include <QScrollBar>

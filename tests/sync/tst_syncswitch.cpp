@@ -1,6 +1,6 @@
 #include "platform/failure.h"
-#include "tests/support/fakeplatform.h"
 #include "sync/syncswitch.h"
+#include "tests/support/fakeplatform.h"
 
 #include <QCheckBox>
 #include <QTest>
