@@ -9,7 +9,8 @@ uses() {
     case $1 in
         platform) echo "" ;;
         textpane|handlers|windowkit) echo "platform" ;;
-        panes|sync) echo "platform textpane handlers" ;;
+        panes) echo "platform textpane handlers" ;;
+        sync) echo "platform textpane" ;;
         fullscreen) echo "platform textpane handlers windowkit sync" ;;
         app) echo "platform textpane handlers windowkit panes sync fullscreen" ;;
         *) echo "?" ;;
