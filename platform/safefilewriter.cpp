@@ -202,11 +202,14 @@ void SafeFileWriter::writeInPlace(const QByteArray &target, const QByteArray &da
         m_calls.unlink(copy.constData());
         throw;
     }
-    if (m_calls.close(fd) != 0)
-        failAfterCommit(errno);
+    // The text is synced: the copy goes even if closing fails, and only then is that told.
+    const int closed = m_calls.close(fd);
+    const int closeError = errno;
     if (m_calls.unlink(copy.constData()) != 0)
         throw Failure(QStringLiteral("The text was saved, but its safety copy %1 could not be removed: %2")
                           .arg(QFile::decodeName(copy), systemMessage(errno)));
+    if (closed != 0)
+        failAfterCommit(closeError);
 }
 
 QByteArray SafeFileWriter::keepSafetyCopy(const QByteArray &name, const QByteArray &old)
