@@ -256,7 +256,7 @@ void TestSafeFileWriter::savingKeepsWhatReplacingWouldChange_data()
 {
     QTest::addColumn<QString>("kind");
     for (const char *kind : {"hard link", "another user's file saved by root", "writable file in a read-only folder",
-                             "named pipe"})
+                             "named pipe", "owner refused by the system"})
         QTest::newRow(kind) << QString::fromLatin1(kind);
 }
 
@@ -278,7 +278,15 @@ void TestSafeFileWriter::savingKeepsWhatReplacingWouldChange()
         QCOMPARE(::chmod(folder.constData(), 0555), 0);
     }
     const struct stat before = statOf(scene.target());
-    platform::PosixSystemCalls calls;
+    FaultyCalls calls;
+    if (kind == QLatin1String("owner refused by the system")) {
+        // As where even the superuser may not give files away: the text goes in place instead.
+        FaultyCalls clean;
+        QVERIFY(Scene(false).save(clean, "new text").isNull());
+        calls.failAt = int(clean.trace.indexOf(QLatin1String("fchown")));
+        calls.fault = Fault::Error;
+        calls.error = EPERM;
+    }
     const QByteArray failure = scene.save(calls, "new text");
     ::chmod(folder.constData(), 0755);
 
@@ -293,10 +301,12 @@ void TestSafeFileWriter::savingKeepsWhatReplacingWouldChange()
     QCOMPARE(after.st_uid, before.st_uid);
     QCOMPARE(after.st_gid, before.st_gid);
     QCOMPARE(after.st_mode, before.st_mode);
-    if (kind == QLatin1String("hard link")) {
-        QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(entries(scene.folder()), QStringList{QStringLiteral("target.txt")});
+    QCOMPARE(entries(scene.safety()), QStringList());
+    if (kind == QLatin1String("hard link"))
         QCOMPARE(readFile(scene.other()), QByteArray("new text"));
-    }
+    if (kind == QLatin1String("hard link") || kind == QLatin1String("owner refused by the system"))
+        QCOMPARE(after.st_ino, before.st_ino);
 }
 
 void TestSafeFileWriter::otherUsersSaveWithinTheirRights_data()
