@@ -1,6 +1,7 @@
 #include "failure.h"
 #include "safefilewriter.h"
 #include "systemcalls.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,24 +70,6 @@ private:
     platform::PosixSystemCalls real;
     bool m_shorten = false;
 };
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(data), data.size());
-}
-
-QStringList entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-}
 
 struct stat statOf(const QString &path)
 {
@@ -339,13 +322,12 @@ void TestSafeFileWriter::otherUsersSaveWithinTheirRights()
     QVERIFY(QFile::copy(QStringLiteral(SAVE_FILE_PROGRAM), program));
     QVERIFY(QDir().mkdir(folder) && QDir().mkdir(cache));
     writeFile(target, kOld);
-    QCOMPARE(::chmod(QFile::encodeName(base.path()).constData(), 0755), 0);
-    QCOMPARE(::chmod(QFile::encodeName(program).constData(), 0755), 0);
-    QCOMPARE(::chown(QFile::encodeName(cache).constData(), 65534, 65534), 0);
-    QCOMPARE(::chown(QFile::encodeName(folder).constData(), folderOwner, 65534), 0);
-    QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
-    QCOMPARE(::chown(QFile::encodeName(target).constData(), fileOwner, 65534), 0);
-    QCOMPARE(::chmod(QFile::encodeName(target).constData(), mode_t(fileMode)), 0);
+    const auto give = [](const QString &path, uid_t owner, mode_t mode) {
+        return ::chown(QFile::encodeName(path).constData(), owner, 65534) == 0
+            && ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+    };
+    QVERIFY(give(base.path(), 0, 0755) && give(program, 0, 0755) && give(cache, 65534, 0700)
+            && give(folder, folderOwner, 0755) && give(target, fileOwner, mode_t(fileMode)));
     const struct stat before = statOf(target);
 
     QProcess run;
