@@ -38,9 +38,11 @@ QByteArray folderOf(const QByteArray &path)
     return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
+/// The start of the file's name, for the names of the temporary file and the safety copy, short
+/// enough to leave room for their endings within the longest name a folder takes.
 QByteArray nameOf(const QByteArray &path)
 {
-    return path.mid(path.lastIndexOf('/') + 1);
+    return path.mid(path.lastIndexOf('/') + 1).left(200);
 }
 
 bool inOurGroups(gid_t group)

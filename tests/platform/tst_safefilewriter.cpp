@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -101,14 +102,14 @@ const QByteArray kOld = QByteArray("the old text\r\n").repeated(200);
 /// place), and an empty safety folder beside it.
 struct Scene
 {
-    explicit Scene(bool secondName)
+    explicit Scene(bool secondName, const QString &name = QStringLiteral("target.txt")) : name(name)
     {
         writeFile(target(), kOld);
         if (secondName)
             QCOMPARE(::link(QFile::encodeName(target()).constData(), QFile::encodeName(other()).constData()), 0);
     }
     QString folder() const { return dir.filePath(QStringLiteral("folder")); }
-    QString target() const { return folder() + QStringLiteral("/target.txt"); }
+    QString target() const { return folder() + QLatin1Char('/') + name; }
     QString other() const { return dir.filePath(QStringLiteral("other.txt")); }
     QString safety() const { return dir.filePath(QStringLiteral("cache/brassfinch")); }
     QByteArray save(platform::SystemCalls &calls, const QByteArray &text) // the failure's message, or null
@@ -120,6 +121,7 @@ struct Scene
             return failure.message().toUtf8();
         }
     }
+    QString name;
     QTemporaryDir dir{scratchTemplate()};
     bool made = QDir(dir.path()).mkdir(QStringLiteral("folder"));
 };
@@ -239,14 +241,15 @@ void TestSafeFileWriter::savingKeepsWhatReplacingWouldChange_data()
 {
     QTest::addColumn<QString>("kind");
     for (const char *kind : {"hard link", "another user's file saved by root", "writable file in a read-only folder",
-                             "named pipe", "owner refused by the system"})
+                             "named pipe", "owner refused by the system", "longest name"})
         QTest::newRow(kind) << QString::fromLatin1(kind);
 }
 
 void TestSafeFileWriter::savingKeepsWhatReplacingWouldChange()
 {
     QFETCH(QString, kind);
-    Scene scene(kind == QLatin1String("hard link"));
+    Scene scene(kind == QLatin1String("hard link"),
+                kind == QLatin1String("longest name") ? QString(NAME_MAX, QLatin1Char('n')) : QStringLiteral("target.txt"));
     const QByteArray target = QFile::encodeName(scene.target());
     const QByteArray folder = QFile::encodeName(scene.folder());
     if (kind == QLatin1String("named pipe")) {
@@ -284,7 +287,7 @@ void TestSafeFileWriter::savingKeepsWhatReplacingWouldChange()
     QCOMPARE(after.st_uid, before.st_uid);
     QCOMPARE(after.st_gid, before.st_gid);
     QCOMPARE(after.st_mode, before.st_mode);
-    QCOMPARE(entries(scene.folder()), QStringList{QStringLiteral("target.txt")});
+    QCOMPARE(entries(scene.folder()), QStringList{scene.name});
     QCOMPARE(entries(scene.safety()), QStringList());
     if (kind == QLatin1String("hard link"))
         QCOMPARE(readFile(scene.other()), QByteArray("new text"));
