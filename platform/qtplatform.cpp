@@ -2,6 +2,7 @@
 
 #include "applicationtitle.h"
 #include "failure.h"
+#include "safefilewriter.h"
 
 #include <QApplication>
 #include <QDir>
@@ -9,7 +10,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
-#include <QSaveFile>
 #include <QSettings>
 #include <QTime>
 
@@ -136,30 +136,7 @@ QByteArray QtFileServices::readAll(const QString &path) const
 
 void QtFileServices::writeAtomically(const QString &path, const QByteArray &data)
 {
-    // The new file would be renamed over the old one, which needs no write permission on the old
-    // file itself: ask the system first, so a read-only file is refused with its own words.
-    const QByteArray target = QFile::encodeName(path);
-    struct stat info {};
-    if (::stat(target.constData(), &info) == 0) {
-        if (S_ISDIR(info.st_mode))
-            throw Failure(QString::fromLocal8Bit(std::strerror(EISDIR)));
-        if (::access(target.constData(), W_OK) != 0)
-            throw Failure(QString::fromLocal8Bit(std::strerror(errno)));
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Failure(file.errorString());
-    const qint64 written = file.write(data);
-    if (written != data.size()) {
-        // A short write on a full disk sets no error of its own: never let it replace the old file.
-        const QString why = file.error() != QFileDevice::NoError ? file.errorString()
-                                                                 : QStringLiteral("Disk full");
-        file.cancelWriting();
-        file.commit();
-        throw Failure(why);
-    }
-    if (!file.commit())
-        throw Failure(file.errorString());
+    SafeFileWriter(m_calls).write(QFile::encodeName(path), data);
 }
 
 void QtShell::openFolder(const QString &path)

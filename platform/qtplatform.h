@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform.h"
+#include "systemcalls.h"
 
 #include <QRandomGenerator>
 
@@ -39,6 +40,9 @@ public:
     bool listsAsPlainFile(const QString &path) const override;
     QByteArray readAll(const QString &path) const override;
     void writeAtomically(const QString &path, const QByteArray &data) override;
+
+private:
+    PosixSystemCalls m_calls;
 };
 
 class QtShell final : public Shell
