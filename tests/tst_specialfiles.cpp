@@ -4,7 +4,6 @@
 #include "mousepointer.h"
 #include "panecontrol.h"
 #include "qtplatform.h"
-#include "stylesheetfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,14 +19,9 @@
 
 namespace {
 
-// A read that waits for a writer or runs without end would hang the suite: end it instead.
-constexpr unsigned kWatchdogSeconds = 20;
-
-const qint64 kOversized = 5 * 1024 * 1024;
-
-// Puts at `path` a thing of `kind` that no reader may wait on or read without end, or one too
+// Puts at `path` something that a reader must not wait on or read without end, or a file too
 // large for the start-up files.
-bool makeThing(const QString &kind, const QString &path)
+bool make(const QString &kind, const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
     if (kind == QLatin1String("named pipe"))
@@ -40,14 +34,11 @@ bool makeThing(const QString &kind, const QString &path)
         return QDir().mkpath(path);
     if (kind == QLatin1String("oversized")) {
         QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.resize(kOversized);
+        return file.open(QIODevice::WriteOnly) && file.resize(5 << 20);
     }
     if (kind == QLatin1String("socket")) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (name.size() >= qsizetype(sizeof address.sun_path))
-            return false;
-        std::memcpy(address.sun_path, name.constData(), name.size());
+        sockaddr_un address{AF_UNIX, {}};
+        std::strncpy(address.sun_path, name.constData(), sizeof address.sun_path - 1);
         const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
         const bool bound = ::bind(s, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
         ::close(s); // the name stays, with no one listening
@@ -56,29 +47,19 @@ bool makeThing(const QString &kind, const QString &path)
     return kind == QLatin1String("missing");
 }
 
-QList<platform::MessageRequest> reports(const FakeMessageBoxes &messages)
-{
-    QList<platform::MessageRequest> found;
-    for (const platform::MessageRequest &box : messages.shown)
-        if (box.title == QLatin1String("Application Error"))
-            found << box;
-    return found;
-}
-
 } // namespace
 
 class TestSpecialFiles : public QObject
 {
     Q_OBJECT
 private slots:
-    void init() { ::alarm(kWatchdogSeconds); }
+    // A reader that waits for a writer or reads without end would hang the suite: end it instead.
+    void init() { ::alarm(20); }
     void cleanup() { ::alarm(0); }
     void readersRefuseWhatWouldBlockOrNeverEnd_data();
     void readersRefuseWhatWouldBlockOrNeverEnd();
     void readAllStopsAtItsLimitWhateverTheSizeSays_data();
     void readAllStopsAtItsLimitWhateverTheSizeSays();
-    void skinSheetNamesTheFilesQtWouldOpen_data();
-    void skinSheetNamesTheFilesQtWouldOpen();
 };
 
 void TestSpecialFiles::readersRefuseWhatWouldBlockOrNeverEnd_data()
@@ -87,28 +68,22 @@ void TestSpecialFiles::readersRefuseWhatWouldBlockOrNeverEnd_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("line"); // 0: nothing to report
     QTest::addColumn<QString>("why");
-    const QList<std::pair<const char *, const char *>> kinds{
-        {"named pipe", "Is a named pipe, not a regular file."},
-        {"link to a named pipe", "Is a named pipe, not a regular file."},
-        {"link to /dev/zero", "Is a character device, not a regular file."},
-        {"folder", "Is a folder, not a regular file."},
-        {"socket", "Is a socket, not a regular file."},
-        {"oversized", "The file is larger than 4.00 MiB, too large to read."},
-        {"missing", ""},
-    };
-    const QList<std::pair<const char *, int>> readers{{"open", 122}, {"samples", 106}, {"cursor", 104},
-                                                      {"skin url", 100}};
+    QTest::addColumn<QString>("url"); // how the skin names it
+    const std::tuple<const char *, const char *, const char *> kinds[]{
+        {"named pipe", "Is a named pipe", "url(%1)"}, {"link to a named pipe", "Is a named pipe", "url( '%1' )"},
+        {"link to /dev/zero", "Is a character device", "URL(\"%1\")"}, {"folder", "Is a folder", "url(\"%1\")"},
+        {"socket", "Is a socket", "url(%1)"}, {"oversized", "The file is larger than 4.00 MiB", "url(%1)"},
+        {"missing", "", "url(%1)"}};
+    const std::pair<QString, int> readers[]{{"open", 122}, {"samples", 106}, {"cursor", 104}, {"skin url", 100}};
     for (const auto &[reader, line] : readers) {
-        for (const auto &[kind, why] : kinds) {
+        for (auto [kind, why, url] : kinds) {
             // Only the start-up files have a size limit; only a skin may name a missing file.
-            const QString r = QString::fromLatin1(reader);
-            const bool limited = r == QLatin1String("cursor") || r == QLatin1String("skin url");
-            if ((!qstrcmp(kind, "oversized") && !limited) || (!qstrcmp(kind, "missing") && r != QLatin1String("skin url")))
+            if ((kind == QLatin1String("oversized") && line > 104) || (kind == QLatin1String("missing") && line != 100))
                 continue;
             QString message = QString::fromLatin1(why);
-            if (r == QLatin1String("cursor") && !qstrcmp(kind, "oversized"))
+            if (reader == QLatin1String("cursor"))
                 message.replace(QLatin1String("4.00"), QLatin1String("1.00"));
-            QTest::addRow("%s: %s", reader, kind) << r << kind << (message.isEmpty() ? 0 : line) << message;
+            QTest::addRow("%s: %s", qPrintable(reader), kind) << reader << kind << (*why ? line : 0) << message << url;
         }
     }
 }
@@ -119,76 +94,65 @@ void TestSpecialFiles::readersRefuseWhatWouldBlockOrNeverEnd()
     QFETCH(QString, kind);
     QFETCH(int, line);
     QFETCH(QString, why);
+    QFETCH(QString, url);
     QTemporaryDir folder;
     QDir dir(folder.path());
     QVERIFY(dir.mkpath(QStringLiteral("Samples")) && dir.mkpath(QStringLiteral("x")));
+    const QString path = dir.filePath(reader == QLatin1String("samples") ? QStringLiteral("Samples/sample1.txt")
+                                      : reader == QLatin1String("cursor") ? QStringLiteral("HAND-M.CUR")
+                                                                          : QStringLiteral("thing"));
+    QVERIFY2(make(kind, path), qPrintable(path));
+    QFile second(dir.filePath(QStringLiteral("Samples/sample2.txt")));
+    QVERIFY(second.open(QIODevice::WriteOnly) && second.write("two") == 3 && second.flush());
+    // What a comment names is never opened.
+    const QByteArray sheet = "/* QLabel { image: url(/dev/zero) } */ QPushButton { image: " + url.arg(path).toUtf8() + "; }";
+    QFile skin(dir.filePath(QStringLiteral("x/o.cjs")));
+    if (reader == QLatin1String("skin url"))
+        QVERIFY(skin.open(QIODevice::WriteOnly) && skin.write(sheet) == sheet.size() && skin.flush());
     FakePlatform fake;
     fake.programDirectory = folder.path();
     Form1 form(fake.platform());
-
-    QString path = dir.filePath(QStringLiteral("thing"));
-    if (reader == QLatin1String("samples"))
-        path = dir.filePath(QStringLiteral("Samples/sample1.txt"));
-    else if (reader == QLatin1String("cursor"))
-        path = dir.filePath(QStringLiteral("HAND-M.CUR"));
-    QVERIFY2(makeThing(kind, path), qPrintable(path));
-    QFile second(dir.filePath(QStringLiteral("Samples/sample2.txt")));
-    QVERIFY(second.open(QIODevice::WriteOnly) && second.write("two") == 3);
-    second.close();
-    const QByteArray sheet = "QPushButton { image: url(\"" + QFile::encodeName(path) + "\"); }";
-    QFile skin(dir.filePath(QStringLiteral("x/o.cjs")));
-    if (reader == QLatin1String("skin url"))
-        QVERIFY(skin.open(QIODevice::WriteOnly) && skin.write(sheet) == sheet.size());
-    skin.close();
-
-    QString location = QStringLiteral("Form1.Form_Load ");
     form.RichTextBox1->SetText("before");
+
+    QString handler = QStringLiteral("Form_Load");
     if (reader == QLatin1String("open")) {
-        location = QStringLiteral("Form1.PushButton3_Click ");
+        handler = QStringLiteral("PushButton3_Click");
         fake.dialogs.openAnswers.push_back({path});
         form.PushButton3_Click();
         // The action went on: the carriage return is added and the pointer is back.
         QCOMPARE(form.RichTextBox1->Text(), QByteArray("\r"));
         QCOMPARE(form.mousePointer().value(), int(MousePointer::kDefault));
     } else if (reader == QLatin1String("samples")) {
-        location = QStringLiteral("Form1.PushButton9_Click ");
+        handler = QStringLiteral("PushButton9_Click");
         form.PushButton9_Click();
-        QCOMPARE(form.RichTextBox1->Text(), QByteArray("before\r"));
-        QCOMPARE(form.RichTextBox2->Text(), QByteArray("two\r"));
-        QVERIFY(fake.messages.shown.last().text.startsWith(QLatin1String("Would you like")));
+        QCOMPARE(form.RichTextBox1->Text() + form.RichTextBox2->Text(), QByteArray("before\rtwo\r"));
+        QVERIFY(fake.messages.shown.takeLast().text.startsWith(QLatin1String("Would you like")));
     } else {
         form.Form_Load();
         QCOMPARE(form.windowTitle(), QStringLiteral("Brassfinch"));
         QCOMPARE(form.styleSheet(), line ? QString() : QString::fromUtf8(sheet));
-        // The window appears: drawing it opens none of what was refused.
-        form.show();
+        form.show(); // drawing the window opens nothing that was refused
         QVERIFY(QTest::qWaitForWindowExposed(&form));
     }
-
-    const QList<platform::MessageRequest> shown = reports(fake.messages);
-    QCOMPARE(shown.size(), line ? 1 : 0);
+    QCOMPARE(fake.messages.shown.size(), line ? 1 : 0);
     if (line) {
-        const QString text = shown.first().text;
-        QVERIFY2(text.startsWith(reader == QLatin1String("skin url") ? QStringLiteral("The skin names ") + path + ": " + why
-                                                                     : why + QStringLiteral("\r\n")),
-                 qPrintable(text));
-        QVERIFY2(text.contains(location + QStringLiteral("at line ") + QString::number(line) + QLatin1Char('\r')),
+        const QString text = fake.messages.shown.first().text;
+        const QString named = reader == QLatin1String("skin url") ? "The skin names " + path + ": " : QString();
+        QVERIFY2(text.startsWith(named + why) && text.contains("Form1." + handler + " at line " + QString::number(line)),
                  qPrintable(text));
     }
 }
 
 void TestSpecialFiles::readAllStopsAtItsLimitWhateverTheSizeSays_data()
 {
-    QTest::addColumn<QString>("path"); // relative: a file of `size` bytes made here
+    QTest::addColumn<QString>("path"); // empty: a file of `size` bytes made here
     QTest::addColumn<qint64>("size");
     QTest::addColumn<qint64>("limit");
-    QTest::addColumn<bool>("read");
-    QTest::newRow("exactly at the limit") << "file" << qint64(100) << qint64(100) << true;
-    QTest::newRow("one byte over the limit") << "file" << qint64(101) << qint64(100) << false;
-    QTest::newRow("empty") << "file" << qint64(0) << qint64(100) << true;
+    QTest::newRow("exactly at the limit") << "" << 100LL << 100LL;
+    QTest::newRow("one byte over the limit") << "" << 101LL << 100LL;
     // Files under /proc say they are empty and still hold text.
-    QTest::newRow("no size, read to its end") << "/proc/self/status" << qint64(-1) << qint64(1 << 20) << true;
-    QTest::newRow("no size, past the limit") << "/proc/self/status" << qint64(-1) << qint64(16) << false;
+    QTest::newRow("no size, read to its end") << "/proc/self/status" << 0LL << qint64(1 << 20);
+    QTest::newRow("no size, past the limit") << "/proc/self/status" << 17LL << 16LL;
 }
 
 void TestSpecialFiles::readAllStopsAtItsLimitWhateverTheSizeSays()
@@ -196,49 +160,19 @@ void TestSpecialFiles::readAllStopsAtItsLimitWhateverTheSizeSays()
     QFETCH(QString, path);
     QFETCH(qint64, size);
     QFETCH(qint64, limit);
-    QFETCH(bool, read);
     QTemporaryDir folder;
-    QByteArray content(std::max<qint64>(size, 0), 'a');
-    if (size >= 0) {
-        path = folder.filePath(path);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == size);
-    }
-    const platform::QtFileServices files;
+    const QByteArray content(size, 'a');
+    QFile file(folder.filePath(QStringLiteral("file")));
+    if (path.isEmpty())
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == size && file.flush());
     try {
-        const QByteArray got = files.readAll(path, limit);
-        QVERIFY2(read, "a file over the limit was read");
-        if (size >= 0)
-            QCOMPARE(got, content);
-        else
-            QVERIFY(got.startsWith("Name:") && got.endsWith('\n'));
+        const QByteArray got = platform::QtFileServices().readAll(path.isEmpty() ? file.fileName() : path, limit);
+        QVERIFY2(size <= limit, "a file over the limit was read");
+        QVERIFY(path.isEmpty() ? got == content : got.startsWith("Name:") && got.endsWith('\n'));
     } catch (const platform::Failure &failure) {
-        QVERIFY2(!read, qPrintable(failure.message()));
-        QVERIFY2(failure.message().startsWith(QLatin1String("The file is larger than")), qPrintable(failure.message()));
+        QVERIFY2(size > limit && failure.message().startsWith(QLatin1String("The file is larger than")),
+                 qPrintable(failure.message()));
     }
-}
-
-void TestSpecialFiles::skinSheetNamesTheFilesQtWouldOpen_data()
-{
-    QTest::addColumn<QString>("sheet");
-    QTest::addColumn<QStringList>("files"); // relative names stand for the current folder
-    QTest::newRow("quoted, single-quoted, bare")
-        << "a { image: url(\"/p/a b.png\"); } b { border-image: url('/p/c.png') } c { image: URL( /p/d.png ) }"
-        << QStringList{"/p/a b.png", "/p/c.png", "/p/d.png"};
-    QTest::newRow("relative to the current folder") << "a { image: url(img/x.png) }" << QStringList{"img/x.png"};
-    QTest::newRow("resources are not files") << "a { image: url(:/x.png) } b { image: url(qrc:/y.png) }"
-                                             << QStringList{};
-    QTest::newRow("comments are not read") << "/* a { image: url(/p/old.png) } */ b { image: url(/p/new.png) }"
-                                           << QStringList{"/p/new.png"};
-}
-
-void TestSpecialFiles::skinSheetNamesTheFilesQtWouldOpen()
-{
-    QFETCH(QString, sheet);
-    QFETCH(QStringList, files);
-    for (QString &file : files)
-        file = QDir::current().absoluteFilePath(file);
-    QCOMPARE(styleSheetFiles(sheet), files);
 }
 
 QTEST_MAIN(TestSpecialFiles)
