@@ -2,7 +2,9 @@
 
 #include "applicationtitle.h"
 #include "failure.h"
+#include "regularfile.h"
 #include "safefilewriter.h"
+#include "unwritable.h"
 
 #include <QApplication>
 #include <QDir>
@@ -103,6 +105,15 @@ void QtSettingsStore::write(const QString &application, const QString &section, 
     settings.setValue(key, value);
     settings.endGroup();
     settings.sync();
+    // The switch's click shows no report of its own, so a choice that did not reach the disk is
+    // told on standard error, where the desktop's journal keeps it.
+    if (settings.status() != QSettings::NoError) {
+        const QString why = settings.status() == QSettings::FormatError
+                                ? QStringLiteral("The file holds no settings that can be read")
+                                : whyUnwritable(settings.fileName());
+        qWarning("The setting %s/%s was not stored in %s: %s", qUtf8Printable(section),
+                 qUtf8Printable(key), qUtf8Printable(settings.fileName()), qUtf8Printable(why));
+    }
 }
 
 QDateTime QtFileServices::lastModified(const QString &path) const
@@ -123,15 +134,14 @@ bool QtFileServices::listsAsPlainFile(const QString &path) const
     return !info.dir().entryList({info.fileName()}, QDir::Files | QDir::NoDotAndDotDot).isEmpty();
 }
 
-QByteArray QtFileServices::readAll(const QString &path) const
+QByteArray QtFileServices::readAll(const QString &path, qint64 sizeLimit) const
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(file.errorString());
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Failure(file.errorString());
-    return data;
+    return readRegularFile(path, sizeLimit);
+}
+
+void QtFileServices::refuseIrregularFile(const QString &path, qint64 sizeLimit) const
+{
+    platform::refuseIrregularFile(path, sizeLimit);
 }
 
 void QtFileServices::writeAtomically(const QString &path, const QByteArray &data)

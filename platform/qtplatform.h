@@ -38,7 +38,8 @@ class QtFileServices final : public FileServices
 public:
     QDateTime lastModified(const QString &path) const override;
     bool listsAsPlainFile(const QString &path) const override;
-    QByteArray readAll(const QString &path) const override;
+    QByteArray readAll(const QString &path, qint64 sizeLimit) const override;
+    void refuseIrregularFile(const QString &path, qint64 sizeLimit) const override;
     void writeAtomically(const QString &path, const QByteArray &data) override;
 
 private:
