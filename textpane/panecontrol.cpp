@@ -1,9 +1,9 @@
 #include "textpane/panecontrol.h"
 
 #include "platform/failure.h"
+#include "platform/regularfile.h"
 #include "textpane/paneaccessible.h"
 
-#include <QFile>
 #include <QFocusEvent>
 #include <QFont>
 
@@ -12,6 +12,7 @@
 namespace {
 
 constexpr qint64 kChunkSize = 4 * 1024 * 1024;
+constexpr qint64 kSmallestChunk = 4096;
 
 // Styles are never used (plain text only) and large positions let a pane hold more than 2 GB.
 constexpr long kDocumentOptions = QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE
@@ -81,19 +82,20 @@ void PaneControl::appendBytes(const QByteArray &bytes)
 
 void PaneControl::loadFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw platform::Failure(file.errorString());
+    // Only a regular file is read, and up to its end rather than its size: a file under /proc
+    // says 0 and still holds text.
+    platform::RegularFile file(path);
     const qint64 size = file.size();
     beginDocument(size);
-    QByteArray chunk(std::clamp<qint64>(size, 1, kChunkSize), Qt::Uninitialized);
+    QByteArray chunk(std::clamp<qint64>(size, kSmallestChunk, kChunkSize), Qt::Uninitialized);
     for (;;) {
-        const qint64 got = file.read(chunk.data(), chunk.size());
-        if (got < 0) {
-            const QString why = file.errorString();
+        qint64 got = 0;
+        try {
+            got = file.read(chunk.data(), chunk.size());
+        } catch (const platform::Failure &) {
             beginDocument(0);
             endDocument();
-            throw platform::Failure(why);
+            throw;
         }
         if (got == 0)
             break;

@@ -1,6 +1,6 @@
 #include "panes/panefiles.h"
 #include "platform/failure.h"
-#include "tests/panes/testfiles.h"
+#include "tests/support/testfiles.h"
 #include "tests/support/fakeplatform.h"
 #include "textpane/panecontrol.h"
 
