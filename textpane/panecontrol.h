@@ -24,8 +24,8 @@ public:
     void appendBytes(const QByteArray &bytes);
     /// Replaces the whole content with the file's bytes, read in chunks straight into the document.
     /// Throws platform::Failure when the file cannot be opened or read. A file that cannot be
-    /// opened leaves the content as it was; a read that fails part-way leaves the pane empty,
-    /// never with part of the file.
+    /// opened, or is no regular file, leaves the content as it was; a read that fails part-way
+    /// leaves the pane empty, never with part of the file.
     void loadFile(const QString &path);
     /// The size of the content in bytes.
     qint64 byteCount() const;
