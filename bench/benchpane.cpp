@@ -1,29 +1,19 @@
 #include "benchpane.h"
 
 #include "failure.h"
-#include "messageboxes.h"
 #include "modrtb.h"
 #include "qtplatform.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-
-// A benchmark has no one to answer a box: any box means the measurement is void.
-class NoBoxes final : public platform::MessageBoxes
-{
-public:
-    platform::MessageAnswer show(const platform::MessageRequest &request) override
-    {
-        std::fprintf(stderr, "unexpected message box: %s\n", qPrintable(request.text));
-        std::exit(1);
-    }
-};
-
-} // namespace
-
 namespace benchpane {
+
+platform::MessageAnswer NoBoxes::show(const platform::MessageRequest &request)
+{
+    std::fprintf(stderr, "unexpected message box: %s\n", qPrintable(request.text));
+    std::exit(1);
+}
 
 void open(PaneControl &pane, const QString &path)
 {

@@ -27,7 +27,6 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QStringDecoder>
 #include <QTest>
 #include <QTimer>
@@ -366,16 +365,6 @@ public:
     void openUrl(const QUrl &) override {}
 };
 
-class MemorySettings final : public platform::SettingsStore
-{
-public:
-    QString read(const QString &, const QString &, const QString &, const QString &fallback) const override
-    {
-        return fallback;
-    }
-    void write(const QString &, const QString &, const QString &, const QString &) override {}
-};
-
 // Notes when it is first asked, answers No, and ends the benchmark on any box but the expected one.
 class TimedQuestion final : public platform::MessageBoxes
 {
@@ -384,10 +373,8 @@ public:
         : m_timer(timer) {}
     platform::MessageAnswer show(const platform::MessageRequest &request) override
     {
-        if (request.buttons != platform::MessageButtons::YesNo || askedAtMs) {
-            std::fprintf(stderr, "unexpected message box: %s\n", qPrintable(request.text));
-            std::exit(1);
-        }
+        if (request.buttons != platform::MessageButtons::YesNo || askedAtMs)
+            return benchpane::NoBoxes().show(request);
         askedAtMs = msSince(m_timer);
         return platform::MessageAnswer::No;
     }
@@ -404,9 +391,8 @@ int samples(const QString &folder)
     platform::QtPlatform real;
     const platform::Platform fromQt = real.platform();
     TimedQuestion question(timer);
-    MemorySettings settings;
     NoShell shell;
-    Form1 window({fromQt.dialogs, question, settings, fromQt.files, shell, fromQt.random, fromQt.clock, folder});
+    Form1 window({fromQt.dialogs, question, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock, folder});
     window.show();
     QCoreApplication::processEvents();
 
@@ -440,25 +426,16 @@ double msSinceProcessStart()
     return (now.tv_sec * 1e3 + now.tv_nsec / 1e6) - startTicks * 1000.0 / sysconf(_SC_CLK_TCK);
 }
 
-// The program's own start path, with a shell that opens nothing, settings kept in memory and no
-// one to answer a box; `folder` is the program's folder (theme, pointer image, samples).
+// The program's own start path, with a shell that opens nothing and no one to answer a box; `folder` is the program's folder (theme, pointer image, samples).
 int startup(QApplication &application, const QString &folder)
 {
     QApplication::setApplicationName(QStringLiteral("brassfinch"));
     QApplication::setDesktopFileName(QStringLiteral("org.tarnhollow.Brassfinch"));
     platform::QtPlatform real;
     const platform::Platform fromQt = real.platform();
-    struct NoBox final : platform::MessageBoxes
-    {
-        platform::MessageAnswer show(const platform::MessageRequest &request) override
-        {
-            std::fprintf(stderr, "unexpected message box: %s\n", qPrintable(request.text));
-            std::exit(1);
-        }
-    } noBox;
-    MemorySettings settings;
+    benchpane::NoBoxes noBox;
     NoShell shell;
-    Form1 window({fromQt.dialogs, noBox, settings, fromQt.files, shell, fromQt.random, fromQt.clock, folder});
+    Form1 window({fromQt.dialogs, noBox, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock, folder});
     window.Form_Load();
 
     struct FirstPaint : QObject
