@@ -3,6 +3,7 @@
 // tick of the scroll synchroniser that moves a 100 MB follower. Prints medians in milliseconds.
 // Run under QT_QPA_PLATFORM=offscreen.
 
+#include "bench/benchpane.h"
 #include "sync/scrollsynchroniser.h"
 #include "textpane/paneaccessible.h"
 #include "textpane/panecontrol.h"
@@ -73,7 +74,7 @@ struct Window
         layout->addWidget(left);
         layout->addWidget(right);
         for (PaneControl *pane : {left, right}) {
-            pane->setBytes(text);
+            benchpane::setBytes(*pane, text);
             pane->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
         }
         widget.show();

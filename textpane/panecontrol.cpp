@@ -149,8 +149,10 @@ bool PaneControl::focusNextPrevChild(bool next)
 void PaneControl::beginDocument(qint64 capacity)
 {
     // A fresh document per content frees the old one whole and starts with an empty history;
-    // it is created at its final size, so the appends never move the text.
-    const long document = SendScintilla(SCI_CREATEDOCUMENT, static_cast<unsigned long>(capacity + 1),
+    // it is created at its final size, so the appends never move the text. Room for two more
+    // bytes: the carriage return every open appends, and the terminator the engine adds when the
+    // text is read whole, which would otherwise make it regrow the document to twice its size.
+    const long document = SendScintilla(SCI_CREATEDOCUMENT, static_cast<unsigned long>(capacity + 2),
                                         kDocumentOptions);
     SendScintilla(SCI_SETDOCPOINTER, 0ul, document);
     SendScintilla(SCI_RELEASEDOCUMENT, 0ul, document);
