@@ -1,5 +1,5 @@
-#include "form1.h"
-#include "qtplatform.h"
+#include "app/form1.h"
+#include "platform/qtplatform.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
-#include "cursorfile.h"
+#include "app/cursorfile.h"
 
-#include "failure.h"
+#include "platform/failure.h"
 
 #include <QBuffer>
 #include <QImageReader>

@@ -1,23 +1,23 @@
-#include "form1.h"
+#include "app/form1.h"
 
-#include "applicationtitle.h"
-#include "background.h"
-#include "cursorfile.h"
-#include "errorreport.h"
-#include "fileexists.h"
-#include "form2.h"
-#include "guardedhandler.h"
-#include "hoverfeedback.h"
-#include "paneactions.h"
-#include "panecontrol.h"
-#include "programicon.h"
-#include "scrollsynchroniser.h"
-#include "skinframework.h"
-#include "startup.h"
-#include "syncswitch.h"
-#include "twips.h"
-#include "visualtheme.h"
-#include "windowpointer.h"
+#include "app/cursorfile.h"
+#include "app/hoverfeedback.h"
+#include "app/skinframework.h"
+#include "app/startup.h"
+#include "app/visualtheme.h"
+#include "app/windowpointer.h"
+#include "fullscreen/form2.h"
+#include "handlers/errorreport.h"
+#include "handlers/guardedhandler.h"
+#include "panes/fileexists.h"
+#include "panes/paneactions.h"
+#include "platform/applicationtitle.h"
+#include "sync/scrollsynchroniser.h"
+#include "sync/syncswitch.h"
+#include "textpane/panecontrol.h"
+#include "windowkit/background.h"
+#include "windowkit/programicon.h"
+#include "windowkit/twips.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -51,8 +51,7 @@ Form1::Form1(const platform::Platform &platform, QWidget *parent)
       m_endProgram([] { QCoreApplication::exit(0); })
 {
     buildLayout();
-    m_paneActions = std::make_unique<PaneActions>(m_platform, *RichTextBox1, *RichTextBox2, m_pointer,
-                                                  CommonDialog1);
+    m_paneActions = std::make_unique<PaneActions>(m_platform, m_pointer, CommonDialog1);
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
     connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
     connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
@@ -61,6 +60,7 @@ Form1::Form1(const platform::Platform &platform, QWidget *parent)
     connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
     connect(PushButton9, &QPushButton::clicked, this, &Form1::PushButton9_Click);
     m_switch = new SyncSwitch(Check1, m_platform.settings, this);
+    connect(m_switch, &SyncSwitch::changed, this, &Form1::Check1_Click);
     m_windowPointer = new WindowPointer(m_pointer, this);
     SkinFramework1 = new SkinFramework(m_platform.files, this);
     routeHoverFeedback();
@@ -85,8 +85,9 @@ void Form1::buildLayout()
 
     const QFont buttonFont = arialBold(11.25);
 
-    auto frame = [this](const QString &caption, QRect geometry) {
+    auto frame = [this](const QString &name, const QString &caption, QRect geometry) {
         auto *box = new QGroupBox(caption, this);
+        box->setObjectName(name);
         box->setGeometry(geometry);
         box->setFocusPolicy(Qt::NoFocus);
         box->setAccessibleName(caption);
@@ -114,16 +115,16 @@ void Form1::buildLayout()
     };
 
     // Stored order: children follow their frame.
-    Frame2 = frame(QStringLiteral("Down Arrow Sync Option"), twipsRect(120, 7050, 7800, 885));
+    Frame2 = frame(QStringLiteral("Frame2"), QStringLiteral("Down Arrow Sync Option"), twipsRect(120, 7050, 7800, 885));
     Check1 = new QCheckBox(QStringLiteral("Synchronous Scrolling is x"), Frame2);
     Check1->setObjectName(QStringLiteral("Check1"));
     Check1->setGeometry(twipsRect(240, 300, 7335, 400));
     Check1->setFont(buttonFont);
     paintBackground(Check1, palette().color(QPalette::Button));
 
-    Frame1 = frame(QStringLiteral("Text File #1"), twipsRect(120, 120, 3840, 4815));
+    Frame1 = frame(QStringLiteral("Frame1"), QStringLiteral("Text File #1"), twipsRect(120, 120, 3840, 4815));
     RichTextBox1 = pane(Frame1, QStringLiteral("RichTextBox1"));
-    Frame3 = frame(QStringLiteral("Text File #2"), twipsRect(4080, 120, 3840, 4815));
+    Frame3 = frame(QStringLiteral("Frame3"), QStringLiteral("Text File #2"), twipsRect(4080, 120, 3840, 4815));
     RichTextBox2 = pane(Frame3, QStringLiteral("RichTextBox2"));
 
     PushButton3 = button(QStringLiteral("PushButton3"), QStringLiteral("Open File 1"), 120, 5050);
@@ -143,9 +144,14 @@ void Form1::buildLayout()
     RichTextBox1->setFocus();
 }
 
+GuardedHandler Form1::guarded(const char *handler)
+{
+    return GuardedHandler::of(m_platform.messages, staticMetaObject, handler);
+}
+
 void Form1::Form_Load()
 {
-    GuardedHandler h(m_platform.messages, locationText(QStringLiteral("Form1"), QStringLiteral("Form_Load")));
+    GuardedHandler h = guarded(__func__);
     h.step(100, [&] { applyVisualTheme(); });
     if (h.test(102, [&] { return pointerFileExists(); }))
         h.step(104, [&] { loadPointerImage(); });
@@ -156,22 +162,63 @@ void Form1::Form_Load()
     h.step(108, [&] { setWindowTitle(kProductName); });
     h.step(108, [&] { setWindowIcon(programIcon()); });
     h.step(108, [&] { platform::setApplicationTitle(applicationTitleFor(kProductName)); });
-    h.step(126, [&] { RichTextBox1->SetText({}); });
-    h.step(128, [&] { RichTextBox2->SetText({}); });
+    h.step(126, [&] { RichTextBox1->setBytes({}); });
+    h.step(128, [&] { RichTextBox2->setBytes({}); });
     h.step(130, [&] { m_switch->restore(); });
-    if (h.test(132, [&] { return m_switch->state() == SyncSwitch::kOn; }))
+    if (h.test(132, [&] { return m_switch->state() == SwitchState::On; }))
         h.step(134, [&] { m_switch->showOnCaption(); });
     else
         h.step(136, [&] { m_switch->showOffCaption(); });
 }
 
-void Form1::PushButton2_Click() { m_paneActions->PushButton2_Click(); }
-void Form1::PushButton3_Click() { m_paneActions->PushButton3_Click(); }
-void Form1::PushButton4_Click() { m_paneActions->PushButton4_Click(); }
-void Form1::PushButton5_Click() { m_paneActions->PushButton5_Click(); }
-void Form1::PushButton6_Click() { m_paneActions->PushButton6_Click(); }
-void Form1::PushButton7_Click() { m_paneActions->PushButton7_Click(); }
-void Form1::PushButton9_Click() { m_paneActions->PushButton9_Click(); }
+// The buttons' handlers: each names itself once, as the function it is, and hands its guarded
+// handler to the action behind it.
+void Form1::PushButton3_Click()
+{
+    GuardedHandler h = guarded(__func__);
+    m_paneActions->open(h, *RichTextBox1, kOpenFile1Lines);
+}
+
+void Form1::PushButton4_Click()
+{
+    GuardedHandler h = guarded(__func__);
+    m_paneActions->open(h, *RichTextBox2, kOpenFile2Lines);
+}
+
+void Form1::PushButton2_Click()
+{
+    GuardedHandler h = guarded(__func__);
+    m_paneActions->save(h, *RichTextBox1);
+}
+
+void Form1::PushButton5_Click()
+{
+    GuardedHandler h = guarded(__func__);
+    m_paneActions->save(h, *RichTextBox2);
+}
+
+void Form1::PushButton7_Click()
+{
+    GuardedHandler h = guarded(__func__);
+    m_paneActions->clear(h, *RichTextBox1);
+}
+
+void Form1::PushButton6_Click()
+{
+    GuardedHandler h = guarded(__func__);
+    m_paneActions->clear(h, *RichTextBox2);
+}
+
+void Form1::PushButton9_Click()
+{
+    GuardedHandler h = guarded(__func__);
+    m_paneActions->loadSamples(h, *RichTextBox1, *RichTextBox2);
+}
+
+void Form1::Check1_Click()
+{
+    runUnguarded(__func__, [this] { m_switch->record(); });
+}
 
 void Form1::applyVisualTheme()
 {
@@ -212,16 +259,15 @@ void Form1::routeHoverFeedback()
 
 void Form1::Timer1_Timer()
 {
-    m_synchroniser->tick();
+    runUnguarded(__func__, [this] { m_synchroniser->tick(); });
 }
 
 void Form1::PushButton1_Click()
 {
-    GuardedHandler h(m_platform.messages,
-                     locationText(QStringLiteral("Form1"), QStringLiteral("PushButton1_Click")));
+    GuardedHandler h = guarded(__func__);
     h.step(100, [&] { hide(); });
-    h.step(102, [&] { loadedFullScreen().RichTextBox1->SetText(RichTextBox1->Text()); });
-    h.step(104, [&] { loadedFullScreen().RichTextBox2->SetText(RichTextBox2->Text()); });
+    h.step(102, [&] { loadedFullScreen().RichTextBox1->setBytes(RichTextBox1->bytes()); });
+    h.step(104, [&] { loadedFullScreen().RichTextBox2->setBytes(RichTextBox2->bytes()); });
     h.step(106, [&] { loadedFullScreen().showOn(screen()); });
 }
 
@@ -260,7 +306,9 @@ void Form1::Form_Unload()
 {
     // Ends the program at once: the full-screen view goes without putting its texts back,
     // and nothing is asked.
-    if (m_fullScreen)
-        m_fullScreen->discard();
+    runUnguarded(__func__, [this] {
+        if (m_fullScreen)
+            m_fullScreen->discard();
+    });
     m_endProgram();
 }

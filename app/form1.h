@@ -1,8 +1,9 @@
 #pragma once
 
-#include "commondialog.h"
-#include "mousepointer.h"
-#include "platform.h"
+#include "handlers/guardedhandler.h"
+#include "handlers/mousepointer.h"
+#include "panes/commondialog.h"
+#include "platform/platform.h"
 
 #include <QWidget>
 
@@ -72,22 +73,23 @@ public slots:
     void PushButton6_Click();
     void PushButton7_Click();
     void PushButton9_Click();
+    void Check1_Click();
     // Hover feedback: the hand over the buttons and the switch, the usual pointer elsewhere;
     // none of them replaces the busy shape.
-    void PushButton1_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
-    void PushButton2_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
-    void PushButton3_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
-    void PushButton4_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
-    void PushButton5_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
-    void PushButton6_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
-    void PushButton7_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
-    void PushButton9_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
-    void Check1_MouseMove() { m_pointer.hover(MousePointer::kCustom); }
-    void Form_MouseMove() { m_pointer.hover(MousePointer::kDefault); }
-    void Frame1_MouseMove() { m_pointer.hover(MousePointer::kDefault); }
-    void Frame2_MouseMove() { m_pointer.hover(MousePointer::kDefault); }
-    void Frame3_MouseMove() { m_pointer.hover(MousePointer::kDefault); }
-    void RichTextBox_MouseMove() { m_pointer.hover(MousePointer::kDefault); }
+    void PushButton1_MouseMove() { hover(__func__, PointerShape::Custom); }
+    void PushButton2_MouseMove() { hover(__func__, PointerShape::Custom); }
+    void PushButton3_MouseMove() { hover(__func__, PointerShape::Custom); }
+    void PushButton4_MouseMove() { hover(__func__, PointerShape::Custom); }
+    void PushButton5_MouseMove() { hover(__func__, PointerShape::Custom); }
+    void PushButton6_MouseMove() { hover(__func__, PointerShape::Custom); }
+    void PushButton7_MouseMove() { hover(__func__, PointerShape::Custom); }
+    void PushButton9_MouseMove() { hover(__func__, PointerShape::Custom); }
+    void Check1_MouseMove() { hover(__func__, PointerShape::Custom); }
+    void Form_MouseMove() { hover(__func__, PointerShape::Default); }
+    void Frame1_MouseMove() { hover(__func__, PointerShape::Default); }
+    void Frame2_MouseMove() { hover(__func__, PointerShape::Default); }
+    void Frame3_MouseMove() { hover(__func__, PointerShape::Default); }
+    void RichTextBox_MouseMove() { hover(__func__, PointerShape::Default); }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -95,6 +97,12 @@ protected:
 
 private:
     void buildLayout();
+    /// The guarded handler `handler` (its `__func__`) of this window.
+    GuardedHandler guarded(const char *handler);
+    void hover(const char *handler, PointerShape shape)
+    {
+        runUnguarded(handler, [&] { m_pointer.hover(shape); });
+    }
     void Form_Unload();
     void Timer1_Timer();
     Form2 &loadedFullScreen();

@@ -1,4 +1,4 @@
-#include "hoverfeedback.h"
+#include "app/hoverfeedback.h"
 
 #include <QMouseEvent>
 #include <QWidget>

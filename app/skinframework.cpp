@@ -1,8 +1,8 @@
-#include "skinframework.h"
+#include "app/skinframework.h"
 
-#include "failure.h"
-#include "fileservices.h"
-#include "stylesheetfiles.h"
+#include "platform/failure.h"
+#include "platform/fileservices.h"
+#include "app/stylesheetfiles.h"
 
 #include <QStringDecoder>
 #include <QWidget>

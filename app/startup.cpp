@@ -1,6 +1,6 @@
-#include "startup.h"
+#include "app/startup.h"
 
-#include "randomsource.h"
+#include "platform/randomsource.h"
 
 #include <cmath>
 

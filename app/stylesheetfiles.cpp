@@ -1,4 +1,4 @@
-#include "stylesheetfiles.h"
+#include "app/stylesheetfiles.h"
 
 #include <QDir>
 #include <QRegularExpression>

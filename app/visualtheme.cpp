@@ -1,8 +1,8 @@
-#include "visualtheme.h"
+#include "app/visualtheme.h"
 
-#include "background.h"
-#include "fileservices.h"
-#include "skinframework.h"
+#include "app/skinframework.h"
+#include "platform/fileservices.h"
+#include "windowkit/background.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "windowpointer.h"
+#include "app/windowpointer.h"
 
 #include <QEvent>
 #include <QScopedValueRollback>
@@ -14,13 +14,13 @@ WindowPointer::WindowPointer(MousePointer &pointer, QWidget *window)
 void WindowPointer::setCustomCursor(const QCursor &cursor)
 {
     m_custom = cursor;
-    if (m_shown == MousePointer::kCustom)
+    if (m_shown == PointerShape::Custom)
         refresh();
 }
 
-QCursor WindowPointer::shapeFor(int value) const
+QCursor WindowPointer::shapeFor(PointerShape value) const
 {
-    if (value == MousePointer::kBusy)
+    if (value == PointerShape::Busy)
         return QCursor(Qt::WaitCursor);
     return m_custom.value_or(QCursor(Qt::PointingHandCursor));
 }
@@ -43,7 +43,7 @@ QList<QWidget *> WindowPointer::coveredWidgets()
     return widgets;
 }
 
-void WindowPointer::show(int value)
+void WindowPointer::show(PointerShape value)
 {
     // Hover handlers set the shape on every mouse move; only a change needs the controls.
     if (value == m_shown)
@@ -56,7 +56,7 @@ void WindowPointer::refresh()
 {
     QScopedValueRollback<bool> applying(m_applying, true);
     const QList<QWidget *> widgets = coveredWidgets();
-    if (m_shown == MousePointer::kDefault) {
+    if (m_shown == PointerShape::Default) {
         for (QWidget *widget : widgets)
             giveBack(widget, m_own.value(widget));
         m_own.clear();
@@ -83,7 +83,7 @@ bool WindowPointer::eventFilter(QObject *watched, QEvent *event)
     // The text engine sets its own pointer on every mouse move: that becomes the control's own
     // pointer, given back with the default shape, while the covering shape stays on top. The
     // window also hears of every change of its native pointer, ours among them: not its own.
-    if (event->type() == QEvent::CursorChange && m_shown != MousePointer::kDefault && !m_applying) {
+    if (event->type() == QEvent::CursorChange && m_shown != PointerShape::Default && !m_applying) {
         auto *widget = static_cast<QWidget *>(watched);
         const QCursor covering = shapeFor(m_shown);
         if (widget->cursor() != covering) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mousepointer.h"
+#include "handlers/mousepointer.h"
 
 #include <QCursor>
 #include <QHash>
@@ -34,9 +34,9 @@ private:
         QCursor cursor;
     };
 
-    void show(int value);
+    void show(PointerShape value);
     void refresh();
-    QCursor shapeFor(int value) const;
+    QCursor shapeFor(PointerShape value) const;
     /// The window and its controls, each watched for pointer changes of its own.
     QList<QWidget *> coveredWidgets();
     void giveBack(QWidget *widget, const OwnCursor &own);
@@ -46,6 +46,6 @@ private:
     /// Each control's own pointer, kept while a covering shape is shown.
     QHash<QWidget *, OwnCursor> m_own;
     QSet<const QObject *> m_watched;
-    int m_shown = MousePointer::kDefault; ///< the shape the controls show now
+    PointerShape m_shown = PointerShape::Default; ///< the shape the controls show now
     bool m_applying = false;
 };

@@ -3,10 +3,10 @@
 // tick of the scroll synchroniser that moves a 100 MB follower. Prints medians in milliseconds.
 // Run under QT_QPA_PLATFORM=offscreen.
 
-#include "benchpane.h"
-#include "paneaccessible.h"
-#include "panecontrol.h"
-#include "scrollsynchroniser.h"
+#include "bench/benchpane.h"
+#include "sync/scrollsynchroniser.h"
+#include "textpane/paneaccessible.h"
+#include "textpane/panecontrol.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -74,7 +74,7 @@ struct Window
         layout->addWidget(left);
         layout->addWidget(right);
         for (PaneControl *pane : {left, right}) {
-            benchpane::setText(*pane, text);
+            benchpane::setBytes(*pane, text);
             pane->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
         }
         widget.show();
@@ -98,7 +98,7 @@ struct Window
     // follower is also drawn at its new place, as the event loop does right after the tick.
     double tickMs(bool drawn)
     {
-        ScrollSynchroniser sync(left, right, [] { return 1; });
+        ScrollSynchroniser sync(left, right, [] { return SwitchState::On; });
         emit left->focusReceived();
         return medianMs(
             [this](int run) {

@@ -1,8 +1,8 @@
-#include "benchpane.h"
+#include "bench/benchpane.h"
 
-#include "failure.h"
-#include "modrtb.h"
-#include "qtplatform.h"
+#include "panes/panefiles.h"
+#include "platform/failure.h"
+#include "platform/qtplatform.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,17 +25,17 @@ void open(PaneControl &pane, const QString &path)
         std::fprintf(stderr, "cannot load %s: %s\n", qPrintable(path), failure.what());
         std::exit(1);
     }
-    pane.AppendText(QByteArrayLiteral("\r"));
+    pane.appendBytes(QByteArrayLiteral("\r"));
 }
 
-void setText(PaneControl &pane, const QByteArray &text)
+void setBytes(PaneControl &pane, const QByteArray &bytes)
 {
-    pane.SetText(text);
+    pane.setBytes(bytes);
 }
 
 qint64 byteCount(const PaneControl &pane)
 {
-    return pane.length();
+    return pane.byteCount();
 }
 
 } // namespace benchpane

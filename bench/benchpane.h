@@ -3,8 +3,8 @@
 // Every call the benchmarks make on a pane goes through here, so a change to the pane's
 // interface costs a few lines in one place.
 
-#include "messageboxes.h"
-#include "panecontrol.h"
+#include "platform/messageboxes.h"
+#include "textpane/panecontrol.h"
 
 #include <QByteArray>
 #include <QString>
@@ -23,7 +23,7 @@ public:
 void open(PaneControl &pane, const QString &path);
 
 /// Replaces the whole content.
-void setText(PaneControl &pane, const QByteArray &text);
+void setBytes(PaneControl &pane, const QByteArray &bytes);
 
 /// The number of bytes the pane holds.
 qint64 byteCount(const PaneControl &pane);

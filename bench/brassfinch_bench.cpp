@@ -16,10 +16,10 @@
 // Each prints one line "result ms=<n> rss_mb=<n> [name=<n> ...]": the figure in milliseconds and
 // the process's peak resident memory. Run under QT_QPA_PLATFORM=offscreen.
 
-#include "benchpane.h"
-#include "form1.h"
-#include "qtplatform.h"
-#include "scrollsynchroniser.h"
+#include "app/form1.h"
+#include "bench/benchpane.h"
+#include "platform/qtplatform.h"
+#include "sync/scrollsynchroniser.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -305,7 +305,7 @@ int syncTick(const QString &path)
     QAccessible::queryAccessibleInterface(left);
     QAccessible::queryAccessibleInterface(right);
 
-    ScrollSynchroniser sync(left, right, [] { return 1; });
+    ScrollSynchroniser sync(left, right, [] { return SwitchState::On; });
     emit left->focusReceived();
     const int lines = static_cast<int>(left->SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT));
     std::vector<double> times;

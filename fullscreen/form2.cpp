@@ -1,13 +1,12 @@
-#include "form2.h"
+#include "fullscreen/form2.h"
 
-#include "background.h"
-#include "errorreport.h"
-#include "form2layout.h"
-#include "guardedhandler.h"
-#include "panecontrol.h"
-#include "programicon.h"
-#include "scrollsynchroniser.h"
-#include "twips.h"
+#include "fullscreen/form2layout.h"
+#include "handlers/guardedhandler.h"
+#include "sync/scrollsynchroniser.h"
+#include "textpane/panecontrol.h"
+#include "windowkit/background.h"
+#include "windowkit/programicon.h"
+#include "windowkit/twips.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -93,7 +92,7 @@ void Form2::load()
 
 void Form2::Form_Load()
 {
-    GuardedHandler h(m_messages, locationText(QStringLiteral("Form2"), QStringLiteral("Form_Load")));
+    GuardedHandler h = GuardedHandler::of(m_messages, staticMetaObject, __func__);
     h.step(100, [&] { setWindowIcon(programIcon()); });
 }
 
@@ -134,8 +133,10 @@ void Form2::Form_KeyPress(int keyAscii)
 {
     if (keyAscii != kEscape)
         return;
-    m_main.window->show();
-    close();
+    runUnguarded(__func__, [this] {
+        m_main.window->show();
+        close();
+    });
 }
 
 void Form2::resizeEvent(QResizeEvent *event)
@@ -145,6 +146,11 @@ void Form2::resizeEvent(QResizeEvent *event)
 }
 
 void Form2::Form_Resize()
+{
+    runUnguarded(__func__, [this] { placePanes(); });
+}
+
+void Form2::placePanes()
 {
     const Form2PaneGeometry geometry = form2Layout(pixelsToTwips(width()), pixelsToTwips(height()),
                                                    pixelsToTwips(Label1->height()));
@@ -164,22 +170,32 @@ void Form2::Form_Unload()
         return;
     m_loaded = false;
     Timer1->stop();
-    if (!m_discarding) {
-        m_main.left->SetText(RichTextBox1->Text());
-        m_main.right->SetText(RichTextBox2->Text());
-    }
+    // Each part runs even when the one before it failed (two large texts may not fit in memory
+    // twice), and no failure reaches the event loop: the main window must come back regardless.
+    if (!m_discarding)
+        runUnguarded(__func__, [this] { giveTextsBack(); });
     // Closing ends the view's on-screen life: its panes give back their copies of the texts.
-    RichTextBox1->SetText({});
-    RichTextBox2->SetText({});
+    runUnguarded(__func__, [this] {
+        RichTextBox1->setBytes({});
+        RichTextBox2->setBytes({});
+    });
     if (m_discarding)
         return;
     // Escape has shown the main window already; any other way out must not leave the program
     // without a visible window.
-    if (!m_main.window->isVisible())
-        m_main.window->show();
+    runUnguarded(__func__, [this] {
+        if (!m_main.window->isVisible())
+            m_main.window->show();
+    });
+}
+
+void Form2::giveTextsBack()
+{
+    m_main.left->setBytes(RichTextBox1->bytes());
+    m_main.right->setBytes(RichTextBox2->bytes());
 }
 
 void Form2::Timer1_Timer()
 {
-    m_synchroniser->tick();
+    runUnguarded(__func__, [this] { m_synchroniser->tick(); });
 }

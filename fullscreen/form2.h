@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sync/switchstate.h"
+
 #include <QWidget>
 
 #include <functional>
@@ -24,7 +26,7 @@ public:
         QWidget *window;
         PaneControl *left;
         PaneControl *right;
-        std::function<int()> switchState; ///< the synchronous-scrolling switch
+        std::function<SwitchState()> switchState; ///< the synchronous-scrolling switch
     };
 
     Form2(platform::MessageBoxes &messages, MainWindow main);
@@ -60,6 +62,8 @@ private:
     void Form_KeyPress(int keyAscii);
     void Form_Resize();
     void Form_Unload();
+    void giveTextsBack();
+    void placePanes();
     void Timer1_Timer();
 
     platform::MessageBoxes &m_messages;

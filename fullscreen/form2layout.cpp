@@ -1,6 +1,6 @@
-#include "form2layout.h"
+#include "fullscreen/form2layout.h"
 
-#include "twips.h"
+#include "windowkit/twips.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "commondialog.h"
+#include "panes/commondialog.h"
 
 QList<platform::FileFilter> CommonDialog::parseFilter(const QString &filter)
 {

@@ -1,15 +1,12 @@
-#include "paneactions.h"
+#include "panes/paneactions.h"
 
-#include "commondialog.h"
-#include "errorreport.h"
-#include "guardedhandler.h"
-#include "modrtb.h"
-#include "mousepointer.h"
-#include "panecontrol.h"
+#include "handlers/guardedhandler.h"
+#include "handlers/mousepointer.h"
+#include "panes/commondialog.h"
+#include "panes/panefiles.h"
+#include "textpane/panecontrol.h"
 
 namespace {
-
-const QString kWindow = QStringLiteral("Form1");
 
 // Read-only box ticked, several files, the dialog of this era, long names: open and save alike.
 constexpr long kDialogFlags = 0x280201;
@@ -31,55 +28,15 @@ const QByteArray kLoadEnd = QByteArrayLiteral("\r");
 
 } // namespace
 
-/// The line numbers of the open action's steps, which differ between the two buttons. A zero
-/// marks a step that the action does not have.
-struct PaneActions::OpenLines
-{
-    QString handler;
-    int cancelTest;
-    int busyBeforeSplit;
-    int split;
-    int empty;
-    int busyAfterEmpty;
-    int oneTest;
-    int takeOne;
-    int loadOne;
-    int manyTest;
-    int buildPath;
-    int loadMany;
-    int append;
-    int done;
-};
-
-namespace {
-
-// Open File 2 checks for a cancelled dialog without a line of its own; a failure there would
-// report the line before it.
-const PaneActions::OpenLines kOpenFile1{QStringLiteral("PushButton3_Click"),
-                                        110, 112, 114, 116, 0, 118, 120, 122, 124, 134, 138, 144, 146};
-const PaneActions::OpenLines kOpenFile2{QStringLiteral("PushButton4_Click"),
-                                        108, 0, 110, 112, 114, 116, 118, 120, 122, 130, 132, 136, 138};
-
-} // namespace
-
-PaneActions::PaneActions(const platform::Platform &platform, PaneControl &left, PaneControl &right,
-                         MousePointer &pointer, CommonDialog &dialog)
-    : m_platform(platform), m_left(left), m_right(right), m_pointer(pointer), m_dialog(dialog)
+PaneActions::PaneActions(const platform::Platform &platform, MousePointer &pointer, CommonDialog &dialog)
+    : m_platform(platform), m_pointer(pointer), m_dialog(dialog)
 {
 }
 
-void PaneActions::PushButton3_Click() { open(m_left, kOpenFile1); }
-void PaneActions::PushButton4_Click() { open(m_right, kOpenFile2); }
-void PaneActions::PushButton2_Click() { save(m_left, QStringLiteral("PushButton2_Click")); }
-void PaneActions::PushButton5_Click() { save(m_right, QStringLiteral("PushButton5_Click")); }
-void PaneActions::PushButton7_Click() { clear(m_left, QStringLiteral("PushButton7_Click")); }
-void PaneActions::PushButton6_Click() { clear(m_right, QStringLiteral("PushButton6_Click")); }
-
-void PaneActions::open(PaneControl &pane, const OpenLines &n)
+void PaneActions::open(GuardedHandler &h, PaneControl &pane, const OpenLines &n)
 {
-    GuardedHandler h(m_platform.messages, locationText(kWindow, n.handler));
     const PaneFiles io{m_platform.files, m_platform.messages};
-    const auto busy = [&] { m_pointer.setValue(MousePointer::kBusy); };
+    const auto busy = [&] { m_pointer.setValue(PointerShape::Busy); };
 
     h.step(100, [&] { m_dialog.FileName.clear(); });
     h.step(102, [&] { m_dialog.Flags = kDialogFlags; });
@@ -94,7 +51,7 @@ void PaneActions::open(PaneControl &pane, const OpenLines &n)
     // a backslash is part of a file name, never a separator to tidy.
     QStringList paths;
     h.step(n.split, [&] { paths = m_dialog.FileNames(); });
-    h.step(n.empty, [&] { pane.SetText({}); });
+    h.step(n.empty, [&] { pane.setBytes({}); });
     if (n.busyAfterEmpty)
         h.step(n.busyAfterEmpty, busy);
     if (h.test(n.oneTest, [&] { return paths.size() == 1; })) {
@@ -110,13 +67,12 @@ void PaneActions::open(PaneControl &pane, const OpenLines &n)
             h.step(n.loadMany, [&] { LoadPane(io, pane, path); });
         }
     }
-    h.step(n.append, [&] { pane.AppendText(kLoadEnd); });
-    h.step(n.done, [&] { m_pointer.setValue(MousePointer::kDefault); });
+    h.step(n.append, [&] { pane.appendBytes(kLoadEnd); });
+    h.step(n.done, [&] { m_pointer.setValue(PointerShape::Default); });
 }
 
-void PaneActions::save(PaneControl &pane, const QString &handler)
+void PaneActions::save(GuardedHandler &h, PaneControl &pane)
 {
-    GuardedHandler h(m_platform.messages, locationText(kWindow, handler));
     bool chosen = false;
     QString path;
 
@@ -127,30 +83,28 @@ void PaneActions::save(PaneControl &pane, const QString &handler)
     h.step(108, [&] { path = m_dialog.FileName; });
     if (h.test(110, [&] { return !chosen || path.isEmpty(); }))
         return;
-    h.step(112, [&] { m_pointer.setValue(MousePointer::kBusy); });
+    h.step(112, [&] { m_pointer.setValue(PointerShape::Busy); });
     h.step(114, [&] { SavePane({m_platform.files, m_platform.messages}, pane, path); });
-    h.step(116, [&] { m_pointer.setValue(MousePointer::kDefault); });
+    h.step(116, [&] { m_pointer.setValue(PointerShape::Default); });
 }
 
-void PaneActions::clear(PaneControl &pane, const QString &handler)
+void PaneActions::clear(GuardedHandler &h, PaneControl &pane)
 {
-    GuardedHandler h(m_platform.messages, locationText(kWindow, handler));
-    h.step(100, [&] { pane.SetText({}); });
+    h.step(100, [&] { pane.setBytes({}); });
 }
 
-void PaneActions::PushButton9_Click()
+void PaneActions::loadSamples(GuardedHandler &h, PaneControl &left, PaneControl &right)
 {
-    GuardedHandler h(m_platform.messages, locationText(kWindow, QStringLiteral("PushButton9_Click")));
     const PaneFiles io{m_platform.files, m_platform.messages};
     QString path;
 
     // The samples are never emptied first: a missing one leaves its pane as it was.
     h.step(104, [&] { path = m_platform.programDirectory + kLeftSample; });
-    h.step(106, [&] { LoadPane(io, m_left, path); });
+    h.step(106, [&] { LoadPane(io, left, path); });
     h.step(108, [&] { path = m_platform.programDirectory + kRightSample; });
-    h.step(110, [&] { LoadPane(io, m_right, path); });
-    h.step(114, [&] { m_left.AppendText(kLoadEnd); });
-    h.step(116, [&] { m_right.AppendText(kLoadEnd); });
+    h.step(110, [&] { LoadPane(io, right, path); });
+    h.step(114, [&] { left.appendBytes(kLoadEnd); });
+    h.step(116, [&] { right.appendBytes(kLoadEnd); });
     const auto askToShowFolder = [&] {
         return m_platform.messages.show({kSampleQuestion, QString(), platform::MessageIcon::None,
                                          platform::MessageButtons::YesNo, platform::MessageAnswer::Yes})

@@ -1,6 +1,6 @@
-#include "rtfreader.h"
+#include "panes/rtfreader.h"
 
-#include "textdecoding.h"
+#include "panes/textdecoding.h"
 
 #include <QStringDecoder>
 

@@ -1,6 +1,6 @@
-#include "textdecoding.h"
+#include "panes/textdecoding.h"
 
-#include "rtfreader.h"
+#include "panes/rtfreader.h"
 
 #include <QStringDecoder>
 

@@ -1,4 +1,4 @@
-#include "applicationtitle.h"
+#include "platform/applicationtitle.h"
 
 namespace platform {
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "filedialogs.h"
-#include "fileservices.h"
-#include "messageboxes.h"
-#include "randomsource.h"
-#include "settingsstore.h"
-#include "shell.h"
+#include "platform/filedialogs.h"
+#include "platform/fileservices.h"
+#include "platform/messageboxes.h"
+#include "platform/randomsource.h"
+#include "platform/settingsstore.h"
+#include "platform/shell.h"
 
 #include <QString>
 

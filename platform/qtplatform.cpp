@@ -1,10 +1,10 @@
-#include "qtplatform.h"
+#include "platform/qtplatform.h"
 
-#include "applicationtitle.h"
-#include "failure.h"
-#include "regularfile.h"
-#include "safefilewriter.h"
-#include "unwritable.h"
+#include "platform/applicationtitle.h"
+#include "platform/failure.h"
+#include "platform/regularfile.h"
+#include "platform/safefilewriter.h"
+#include "platform/unwritable.h"
 
 #include <QApplication>
 #include <QDir>

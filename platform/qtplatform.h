@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform.h"
-#include "systemcalls.h"
+#include "platform/platform.h"
+#include "platform/systemcalls.h"
 
 #include <QRandomGenerator>
 

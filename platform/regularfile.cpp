@@ -1,6 +1,6 @@
-#include "regularfile.h"
+#include "platform/regularfile.h"
 
-#include "failure.h"
+#include "platform/failure.h"
 
 #include <QFile>
 #include <QLocale>

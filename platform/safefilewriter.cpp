@@ -1,6 +1,6 @@
-#include "safefilewriter.h"
+#include "platform/safefilewriter.h"
 
-#include "failure.h"
+#include "platform/failure.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "systemcalls.h"
+#include "platform/systemcalls.h"
 
 #include <QByteArray>
 

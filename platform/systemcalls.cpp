@@ -1,4 +1,4 @@
-#include "systemcalls.h"
+#include "platform/systemcalls.h"
 
 #include <climits>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "unwritable.h"
+#include "platform/unwritable.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -156,9 +156,7 @@ fi
 # Space. With both samples found the first box is the offer to open their folder, so one Return
 # (Yes is the default) must hand that folder to xdg-open; a missing sample would put a
 # "File not found" box first and nothing would be opened.
-if ! grep -qs 'PushButton9_Click' "$root"/app/*.cpp "$root"/panes/*.cpp; then
-    skip "pressing \"Load Sample/Example Files\" (this build has no sample action yet)"
-elif ! command -v xdotool >/dev/null; then
+if ! command -v xdotool >/dev/null; then
     fail "pressing \"Load Sample/Example Files\" needs xdotool"
 else
     xdotool windowfocus --sync "$window" 2>/dev/null

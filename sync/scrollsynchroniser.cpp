@@ -1,33 +1,32 @@
-#include "scrollsynchroniser.h"
+#include "sync/scrollsynchroniser.h"
 
-#include "panecontrol.h"
+#include "textpane/panecontrol.h"
 
 ScrollSynchroniser::ScrollSynchroniser(PaneControl *left, PaneControl *right,
-                                       std::function<int()> switchState, QObject *parent)
+                                       std::function<SwitchState()> switchState, QObject *parent)
     : QObject(parent), m_left(left), m_right(right), m_switchState(std::move(switchState))
 {
-    follow(m_left, kLeftLeads);
-    follow(m_right, kRightLeads);
+    follow(m_left, Leader::Left);
+    follow(m_right, Leader::Right);
 }
 
-void ScrollSynchroniser::follow(PaneControl *pane, qint16 number)
+void ScrollSynchroniser::follow(PaneControl *pane, Leader leader)
 {
     // A pointer that merely passes over a pane makes it lead, as a click or Tab into it does.
-    connect(pane, &PaneControl::focusReceived, this, [this, number] { m_activePane = number; });
-    connect(pane, &PaneControl::pointerMoved, this, [this, number] { m_activePane = number; });
+    connect(pane, &PaneControl::focusReceived, this, [this, leader] { m_activePane = leader; });
+    connect(pane, &PaneControl::pointerMoved, this, [this, leader] { m_activePane = leader; });
 }
 
 void ScrollSynchroniser::tick()
 {
-    constexpr int kSwitchOn = 1;
-    if (m_switchState() != kSwitchOn)
+    if (m_switchState() != SwitchState::On)
         return;
     PaneControl *leader = nullptr;
     PaneControl *follower = nullptr;
-    if (m_activePane == kLeftLeads) {
+    if (m_activePane == Leader::Left) {
         leader = m_left;
         follower = m_right;
-    } else if (m_activePane == kRightLeads) {
+    } else if (m_activePane == Leader::Right) {
         leader = m_right;
         follower = m_left;
     } else {

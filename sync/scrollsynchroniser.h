@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sync/switchstate.h"
+
 #include <QObject>
 
 #include <chrono>
@@ -17,26 +19,24 @@ public:
     /// How often each window's timer ticks the synchroniser; the follower lags by at most this.
     static constexpr std::chrono::milliseconds kTickInterval{100};
 
-    static constexpr qint16 kNoLeader = 0;
-    static constexpr qint16 kLeftLeads = 1;
-    static constexpr qint16 kRightLeads = 2;
+    /// The leading pane, with the values it is known by. Never goes back to None.
+    enum class Leader : qint16 { None = 0, Left = 1, Right = 2 };
 
-    /// `switchState` reads the main window's switch (0 off, 1 on, 2 greyed) at every tick.
-    ScrollSynchroniser(PaneControl *left, PaneControl *right, std::function<int()> switchState,
+    /// `switchState` reads the main window's switch at every tick.
+    ScrollSynchroniser(PaneControl *left, PaneControl *right, std::function<SwitchState()> switchState,
                        QObject *parent = nullptr);
 
-    /// The leading pane: 0 none yet, 1 the left, 2 the right. Never goes back to 0.
-    qint16 ActivePane() const { return m_activePane; }
+    Leader ActivePane() const { return m_activePane; }
 
     /// One poll: when the switch is exactly on and a leader is known, the follower is put at the
     /// leader's position. The leader is never moved.
     void tick();
 
 private:
-    void follow(PaneControl *pane, qint16 number);
+    void follow(PaneControl *pane, Leader leader);
 
     PaneControl *m_left;
     PaneControl *m_right;
-    std::function<int()> m_switchState;
-    qint16 m_activePane = kNoLeader;
+    std::function<SwitchState()> m_switchState;
+    Leader m_activePane = Leader::None;
 };

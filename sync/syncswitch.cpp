@@ -1,8 +1,7 @@
-#include "syncswitch.h"
+#include "sync/syncswitch.h"
 
-#include "failure.h"
-#include "guardedhandler.h"
-#include "settingsstore.h"
+#include "platform/failure.h"
+#include "platform/settingsstore.h"
 
 #include <QCheckBox>
 
@@ -16,7 +15,7 @@ const QString kDefaultState = QStringLiteral("1");
 const QString kOnCaption = QStringLiteral("Synchronous Scrolling is on");
 const QString kOffCaption = QStringLiteral("Synchronous Scrolling is off");
 
-int parseState(const QString &stored)
+SwitchState parseState(const QString &stored)
 {
     bool isNumber = false;
     const qlonglong number = stored.trimmed().toLongLong(&isNumber);
@@ -24,9 +23,10 @@ int parseState(const QString &stored)
         throw platform::Failure(QStringLiteral("Type mismatch"));
     if (number < std::numeric_limits<qint16>::min() || number > std::numeric_limits<qint16>::max())
         throw platform::Failure(QStringLiteral("Overflow"));
-    if (number < SyncSwitch::kOff || number > SyncSwitch::kGreyed)
+    const auto state = static_cast<SwitchState>(number);
+    if (state != SwitchState::Off && state != SwitchState::On && state != SwitchState::Greyed)
         throw platform::Failure(QStringLiteral("Invalid property value"));
-    return static_cast<int>(number);
+    return state;
 }
 } // namespace
 
@@ -37,16 +37,16 @@ SyncSwitch::SyncSwitch(QCheckBox *box, platform::SettingsStore &settings, QObjec
         // The greyed state comes only from a stored value; clicks tick and untick.
         if (m_box->checkState() != Qt::PartiallyChecked)
             m_box->setTristate(false);
-        runUnguarded("Check1_Click", [this] { Check1_Click(); });
+        emit changed();
     });
 }
 
-int SyncSwitch::state() const
+SwitchState SyncSwitch::state() const
 {
     switch (m_box->checkState()) {
-    case Qt::Checked: return kOn;
-    case Qt::PartiallyChecked: return kGreyed;
-    default: return kOff;
+    case Qt::Checked: return SwitchState::On;
+    case Qt::PartiallyChecked: return SwitchState::Greyed;
+    default: return SwitchState::Off;
     }
 }
 
@@ -58,16 +58,16 @@ void SyncSwitch::restore()
 void SyncSwitch::showOnCaption() { m_box->setText(kOnCaption); }
 void SyncSwitch::showOffCaption() { m_box->setText(kOffCaption); }
 
-void SyncSwitch::Check1_Click()
+void SyncSwitch::record()
 {
-    m_settings.write(kApplication, kSection, kKey, QString::number(state()));
-    if (state() == kOn)
+    m_settings.write(kApplication, kSection, kKey, QString::number(qToUnderlying(state())));
+    if (state() == SwitchState::On)
         showOnCaption();
     else
         showOffCaption();
 }
 
-void SyncSwitch::setState(int state)
+void SyncSwitch::setState(SwitchState state)
 {
-    m_box->setCheckState(state == kOn ? Qt::Checked : state == kGreyed ? Qt::PartiallyChecked : Qt::Unchecked);
+    m_box->setCheckState(state == SwitchState::On ? Qt::Checked : state == SwitchState::Greyed ? Qt::PartiallyChecked : Qt::Unchecked);
 }

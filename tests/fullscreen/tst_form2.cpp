@@ -1,8 +1,8 @@
-#include "fakeplatform.h"
-#include "form1.h"
-#include "form2.h"
-#include "panecontrol.h"
-#include "scrollsynchroniser.h"
+#include "app/form1.h"
+#include "fullscreen/form2.h"
+#include "sync/scrollsynchroniser.h"
+#include "tests/support/fakeplatform.h"
+#include "textpane/panecontrol.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -76,32 +76,32 @@ void TestForm2::roundTripKeepsTextsByteForByte()
     QFETCH(QByteArray, typed);
     QFETCH(QString, leave);
     MainWindow main;
-    main.form->RichTextBox1->SetText(left);
-    main.form->RichTextBox2->SetText(right);
+    main.form->RichTextBox1->setBytes(left);
+    main.form->RichTextBox2->setBytes(right);
 
     Form2 &full = main.enterFullScreen();
     QVERIFY(!main.form->isVisible());
     QVERIFY(full.windowState() & Qt::WindowMaximized);
-    QCOMPARE(full.RichTextBox1->Text(), left);
-    QCOMPARE(full.RichTextBox2->Text(), right);
+    QCOMPARE(full.RichTextBox1->bytes(), left);
+    QCOMPARE(full.RichTextBox2->bytes(), right);
     QVERIFY(main.fake.messages.shown.isEmpty());
     // Laid out for the size it was given, not the stored one, with the Escape hint unclipped.
     QCOMPARE(full.RichTextBox2->x(), full.width() / 2);
     QVERIFY(full.Label1->width() >= full.Label1->fontMetrics().horizontalAdvance(full.Label1->text()));
     // The left pane takes the focus on entry, and so leads.
     QVERIFY(QTest::qWaitForWindowActive(&full));
-    QTRY_COMPARE(full.synchroniser().ActivePane(), 1);
+    QTRY_COMPARE(full.synchroniser().ActivePane(), ScrollSynchroniser::Leader::Left);
 
     PaneControl *focused = focus == 1 ? full.RichTextBox1 : full.RichTextBox2;
     focused->setFocus();
-    QTRY_COMPARE(full.synchroniser().ActivePane(), focus);
+    QTRY_COMPARE(full.synchroniser().ActivePane(), ScrollSynchroniser::Leader(focus));
     focused->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
     QTest::keyClicks(focused, QString::fromLatin1(typed)); // other keys reach the pane
     QVERIFY(full.isVisible());
     const QByteArray leftAfter = focus == 1 ? left + typed : left;
     const QByteArray rightAfter = focus == 2 ? right + typed : right;
-    QCOMPARE(full.RichTextBox1->Text(), leftAfter);
-    QCOMPARE(full.RichTextBox2->Text(), rightAfter);
+    QCOMPARE(full.RichTextBox1->bytes(), leftAfter);
+    QCOMPARE(full.RichTextBox2->bytes(), rightAfter);
 
     const bool ended = leave == QLatin1String("close main");
     if (leave == QLatin1String("Escape"))
@@ -112,21 +112,21 @@ void TestForm2::roundTripKeepsTextsByteForByte()
     QVERIFY(!full.Timer1->isActive());
     QCOMPARE(main.programEnds, ended ? 1 : 0);
     QCOMPARE(main.form->isVisible(), !ended);
-    QCOMPARE(main.form->RichTextBox1->Text(), ended ? left : leftAfter);
-    QCOMPARE(main.form->RichTextBox2->Text(), ended ? right : rightAfter);
+    QCOMPARE(main.form->RichTextBox1->bytes(), ended ? left : leftAfter);
+    QCOMPARE(main.form->RichTextBox2->bytes(), ended ? right : rightAfter);
     // A closed view keeps no copy of the texts.
-    QCOMPARE(full.RichTextBox1->length() + full.RichTextBox2->length(), 0);
+    QCOMPARE(full.RichTextBox1->byteCount() + full.RichTextBox2->byteCount(), 0);
     if (ended)
         return;
 
     // Entered again, the same window shows the main window's texts as they are now, and its
     // left pane leads again.
-    main.form->RichTextBox1->SetText(QByteArray());
+    main.form->RichTextBox1->setBytes(QByteArray());
     QCOMPARE(&main.enterFullScreen(), &full);
     QVERIFY(full.Timer1->isActive());
-    QCOMPARE(full.RichTextBox1->Text(), QByteArray());
+    QCOMPARE(full.RichTextBox1->bytes(), QByteArray());
     QVERIFY(QTest::qWaitForWindowActive(&full));
-    QTRY_COMPARE(full.synchroniser().ActivePane(), 1);
+    QTRY_COMPARE(full.synchroniser().ActivePane(), ScrollSynchroniser::Leader::Left);
 }
 
 void TestForm2::eachWindowsTimerAlignsItsPanesAsTheSwitchSays_data()
@@ -147,8 +147,8 @@ void TestForm2::eachWindowsTimerAlignsItsPanesAsTheSwitchSays()
     QFETCH(bool, enterFullScreen);
     QFETCH(Qt::CheckState, switchState);
     MainWindow main;
-    main.form->RichTextBox1->SetText(QByteArray("row\n").repeated(400));
-    main.form->RichTextBox2->SetText(QByteArray("row\n").repeated(400));
+    main.form->RichTextBox1->setBytes(QByteArray("row\n").repeated(400));
+    main.form->RichTextBox2->setBytes(QByteArray("row\n").repeated(400));
     if (enterFullScreen)
         main.enterFullScreen();
     Form1 &form = *main.form;

@@ -1,4 +1,4 @@
-#include "form2layout.h"
+#include "fullscreen/form2layout.h"
 
 #include <QTest>
 

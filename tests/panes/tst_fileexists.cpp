@@ -1,5 +1,5 @@
-#include "fileexists.h"
-#include "qtplatform.h"
+#include "panes/fileexists.h"
+#include "platform/qtplatform.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -10,36 +10,9 @@ class TestFileExists : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanPathFoldsOnlyBackslashes_data();
-    void cleanPathFoldsOnlyBackslashes();
     void fileExistsAnswersFromTheFileSystem_data();
     void fileExistsAnswersFromTheFileSystem();
 };
-
-void TestFileExists::cleanPathFoldsOnlyBackslashes_data()
-{
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("doubled at the seam") << R"(C:\\notes\a.txt)" << R"(C:\notes\a.txt)";
-    QTest::newRow("run of three") << R"(C:\notes\\\a.txt)" << R"(C:\notes\\a.txt)";
-    QTest::newRow("run of four") << R"(C:\notes\\\\a.txt)" << R"(C:\notes\\a.txt)";
-    QTest::newRow("run of five") << R"(C:\notes\\\\\a.txt)" << R"(C:\notes\\\a.txt)";
-    QTest::newRow("network path keeps its lead") << R"(\\server\share\\a.txt)" << R"(\\server\share\a.txt)";
-    QTest::newRow("three leading become two") << R"(\\\server\share)" << R"(\\server\share)";
-    QTest::newRow("one leading becomes two") << R"(\notes\a.txt)" << R"(\\notes\a.txt)";
-    QTest::newRow("lone backslash") << R"(\)" << R"(\\)";
-    QTest::newRow("two backslashes") << R"(\\)" << R"(\\)";
-    QTest::newRow("plain name") << "a.txt" << "a.txt";
-    QTest::newRow("slashes and spaces untouched") << "//a  b//c.txt" << "//a  b//c.txt";
-}
-
-void TestFileExists::cleanPathFoldsOnlyBackslashes()
-{
-    QFETCH(QString, input);
-    QFETCH(QString, expected);
-    QCOMPARE(CleanPath(input), expected);
-}
 
 void TestFileExists::fileExistsAnswersFromTheFileSystem_data()
 {

@@ -1,10 +1,11 @@
-#include "commondialog.h"
-#include "fakeplatform.h"
-#include "form1.h"
-#include "mousepointer.h"
-#include "paneactions.h"
-#include "panecontrol.h"
-#include "testfiles.h"
+#include "app/form1.h"
+#include "handlers/guardedhandler.h"
+#include "handlers/mousepointer.h"
+#include "panes/commondialog.h"
+#include "panes/paneactions.h"
+#include "tests/support/testfiles.h"
+#include "tests/support/fakeplatform.h"
+#include "textpane/panecontrol.h"
 
 #include <QDir>
 #include <QFile>
@@ -78,11 +79,30 @@ platform::Platform inFolder(platform::Platform platform, const QString &programD
 struct Bench
 {
     explicit Bench(const QString &programDirectory = {})
-        : dialog(fake.dialogs), actions(inFolder(fake.platform(), programDirectory), left, right, pointer, dialog)
+        : dialog(fake.dialogs), actions(inFolder(fake.platform(), programDirectory), pointer, dialog)
     {
     }
 
-    void open(int number) { number == 1 ? actions.PushButton3_Click() : actions.PushButton4_Click(); }
+    // Each action runs as a step list of the main window's handler that calls it.
+    GuardedHandler handler(const char *name)
+    {
+        return {fake.messages, locationText(QStringLiteral("Form1"), QLatin1String(name))};
+    }
+    void open(int number)
+    {
+        GuardedHandler h = handler(number == 1 ? "PushButton3_Click" : "PushButton4_Click");
+        actions.open(h, pane(number), number == 1 ? kOpenFile1Lines : kOpenFile2Lines);
+    }
+    void save(int number)
+    {
+        GuardedHandler h = handler(number == 1 ? "PushButton2_Click" : "PushButton5_Click");
+        actions.save(h, pane(number));
+    }
+    void loadSamples()
+    {
+        GuardedHandler h = handler("PushButton9_Click");
+        actions.loadSamples(h, left, right);
+    }
     PaneControl &pane(int number) { return number == 1 ? left : right; }
 
     FakePlatform fake;
@@ -93,11 +113,11 @@ struct Bench
     PaneActions actions;
 };
 
-QList<int> pointerShapes(const QSignalSpy &spy)
+QList<PointerShape> pointerShapes(const QSignalSpy &spy)
 {
-    QList<int> shapes;
+    QList<PointerShape> shapes;
     for (const QList<QVariant> &signal : spy)
-        shapes << signal.at(0).toInt();
+        shapes << signal.at(0).value<PointerShape>();
     return shapes;
 }
 
@@ -148,7 +168,7 @@ void TestPaneActions::openThenSaveGivesTheFileBackPlusOneCarriageReturn()
     bench.fake.dialogs.openAnswers = {{source}};
     bench.fake.dialogs.saveAnswers = {copy};
     bench.open(1);
-    bench.actions.PushButton2_Click();
+    bench.save(1);
 
     QVERIFY2(bench.fake.messages.shown.isEmpty(), "no box on a plain open and save");
     QCOMPARE(readFile(copy), original + '\r');
@@ -173,6 +193,7 @@ void TestPaneActions::openLoadsTheLastFileAndReportsEachFailure_data()
         QTest::addRow("%s, unloadable among several", button)
             << pane << QStringList{"folder", "a.txt"} << QByteArray("first\r") << 0 << several;
     }
+    QTest::newRow("one name with a doubled backslash") << 1 << QStringList{"a\\\\b.txt"} << QByteArray("back\r") << 0 << 0;
     QTest::newRow("backslashes are letters of the name")
         << 1 << QStringList{"a\\\\b.txt", "a\\\\b.txt"} << QByteArray("back\r") << 0 << 0;
 }
@@ -194,8 +215,8 @@ void TestPaneActions::openLoadsTheLastFileAndReportsEachFailure()
         paths << dir.filePath(name);
 
     Bench bench;
-    bench.pane(pane).SetText("kept");
-    bench.pane(3 - pane).SetText("other");
+    bench.pane(pane).setBytes("kept");
+    bench.pane(3 - pane).setBytes("other");
     bench.dialog.FileName = QStringLiteral("/left/over.txt");
     bench.fake.dialogs.openAnswers = {paths};
     QSignalSpy pointer(&bench.pointer, &MousePointer::changed);
@@ -209,11 +230,11 @@ void TestPaneActions::openLoadsTheLastFileAndReportsEachFailure()
                                               {QStringLiteral("All Files (*.*)"), QStringLiteral("*.*")}};
     QCOMPARE(asked.filters, filters);
 
-    QCOMPARE(bench.pane(pane).Text(), expected);
-    QCOMPARE(bench.pane(3 - pane).Text(), QByteArray("other"));
+    QCOMPARE(bench.pane(pane).bytes(), expected);
+    QCOMPARE(bench.pane(3 - pane).bytes(), QByteArray("other"));
     QCOMPARE(bench.dialog.FileName, paths.value(paths.size() - 1));
-    const QList<int> shapes{MousePointer::kBusy, MousePointer::kDefault};
-    QCOMPARE(pointerShapes(pointer), paths.isEmpty() ? QList<int>() : shapes);
+    const QList<PointerShape> shapes{PointerShape::Busy, PointerShape::Default};
+    QCOMPARE(pointerShapes(pointer), paths.isEmpty() ? QList<PointerShape>() : shapes);
     QCOMPARE(notFoundBoxes(bench.fake.messages), notFound);
     const QList<platform::MessageRequest> found = reports(bench.fake.messages);
     QCOMPARE(found.size(), reportLine ? 1 : 0);
@@ -241,16 +262,16 @@ void TestPaneActions::saveLeavesTheFileAloneWhenCancelledOrRefused()
     writeFile(path, "old");
     Bench bench;
     bench.dialog.FileName = path;
-    bench.right.SetText("new");
+    bench.right.setBytes("new");
     if (chosen)
         bench.fake.dialogs.saveAnswers = {path};
-    int pointerDuringQuestion = -1;
+    std::optional<PointerShape> pointerDuringQuestion;
     bench.fake.messages.onShow = [&](const platform::MessageRequest &) {
         pointerDuringQuestion = bench.pointer.value();
     };
     bench.fake.messages.answers = {MessageAnswer::No};
     QSignalSpy pointer(&bench.pointer, &MousePointer::changed);
-    bench.actions.PushButton5_Click();
+    bench.save(2);
 
     QCOMPARE(bench.fake.dialogs.asked.size(), 1);
     QCOMPARE(bench.fake.dialogs.asked.constFirst().fileName, path); // the last name is offered
@@ -259,15 +280,15 @@ void TestPaneActions::saveLeavesTheFileAloneWhenCancelledOrRefused()
     QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("old.txt")});
     QCOMPARE(bench.dialog.FileName, path);
     // The busy pointer stays through the overwrite question.
-    QCOMPARE(pointerDuringQuestion, chosen ? MousePointer::kBusy : -1);
-    const QList<int> shapes{MousePointer::kBusy, MousePointer::kDefault};
-    QCOMPARE(pointerShapes(pointer), chosen ? shapes : QList<int>());
+    QCOMPARE(pointerDuringQuestion, chosen ? std::optional(PointerShape::Busy) : std::nullopt);
+    const QList<PointerShape> shapes{PointerShape::Busy, PointerShape::Default};
+    QCOMPARE(pointerShapes(pointer), chosen ? shapes : QList<PointerShape>());
 }
 
 void TestPaneActions::failedSaveKeepsTheOldFile_data()
 {
     QTest::addColumn<QString>("kind");
-    for (const char *kind : {"read-only folder", "a folder's name", "full disk"})
+    for (const char *kind : {"read-only folder", "a folder's name", "full disk", "one byte short"})
         QTest::newRow(kind) << QString::fromLatin1(kind);
 }
 
@@ -293,14 +314,16 @@ void TestPaneActions::failedSaveKeepsTheOldFile()
         QVERIFY(mount ? mount->makeReadOnly() : QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
 
     Bench bench;
-    bench.left.SetText(QByteArray(1024 * 1024, 'n'));
+    bench.left.setBytes(QByteArray(1024 * 1024, 'n'));
     bench.fake.dialogs.saveAnswers = {target};
     bench.fake.messages.answers = {MessageAnswer::Yes};
     {
         std::optional<FileSizeCap> cap;
         if (kind == QLatin1String("full disk"))
             cap.emplace(64 * 1024);
-        bench.actions.PushButton2_Click();
+        if (kind == QLatin1String("one byte short"))
+            cap.emplace(1024 * 1024 - 1);
+        bench.save(1);
     }
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
@@ -311,7 +334,7 @@ void TestPaneActions::failedSaveKeepsTheOldFile()
     QVERIFY2(found.constFirst().text.contains(
                  QStringLiteral("\r\nin Quillmere2021/08/31.Form1.PushButton2_Click at line 114\r\r")),
              qPrintable(found.constFirst().text));
-    QCOMPARE(bench.pointer.value(), MousePointer::kDefault);
+    QCOMPARE(bench.pointer.value(), PointerShape::Default);
 }
 
 void TestPaneActions::fullDiskGivesOneReportAndKeepsTheOldFile_data()
@@ -350,10 +373,10 @@ void TestPaneActions::fullDiskGivesOneReportAndKeepsTheOldFile()
     const QStringList before = entries(folder);
 
     Bench bench;
-    bench.left.SetText(QByteArray(size, 'n'));
+    bench.left.setBytes(QByteArray(size, 'n'));
     bench.fake.dialogs.saveAnswers = {target};
     bench.fake.messages.answers = {MessageAnswer::Yes};
-    bench.actions.PushButton2_Click();
+    bench.save(1);
 
     QCOMPARE(readFile(target), fits ? QByteArray(size, 'n') : old);
     if (inPlace)
@@ -394,16 +417,16 @@ void TestPaneActions::samplesNeverEmptyAPaneAndOfferTheFolder()
         writeFile(program.filePath(QStringLiteral("Samples/sample2.txt")), "second\n");
     }
     Bench bench(program.path());
-    bench.left.SetText("L");
-    bench.right.SetText("R");
+    bench.left.setBytes("L");
+    bench.right.setBytes("R");
     bench.fake.messages.answers = present ? std::deque{answer}
                                           : std::deque{MessageAnswer::Ok, MessageAnswer::Ok, answer};
     QSignalSpy pointer(&bench.pointer, &MousePointer::changed);
 
-    bench.actions.PushButton9_Click();
+    bench.loadSamples();
 
-    QCOMPARE(bench.left.Text(), left);
-    QCOMPARE(bench.right.Text(), right);
+    QCOMPARE(bench.left.bytes(), left);
+    QCOMPARE(bench.right.bytes(), right);
     QCOMPARE(notFoundBoxes(bench.fake.messages), present ? 0 : 2);
     QCOMPARE(bench.fake.messages.shown.size(), present ? 1 : 3);
     const platform::MessageRequest &question = bench.fake.messages.shown.constLast();
@@ -440,13 +463,13 @@ void TestPaneActions::windowButtonsReachTheirPanes()
     fake.dialogs.openAnswers = {{path}};
     fake.messages.answers = {MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::No};
     Form1 window(fake.platform());
-    window.RichTextBox1->SetText("L");
-    window.RichTextBox2->SetText("R");
+    window.RichTextBox1->setBytes("L");
+    window.RichTextBox2->setBytes("R");
     QPushButton *pushButton = window.findChild<QPushButton *>(button);
     QVERIFY(pushButton);
     pushButton->click();
-    QCOMPARE(window.RichTextBox1->Text(), left);
-    QCOMPARE(window.RichTextBox2->Text(), right);
+    QCOMPARE(window.RichTextBox1->bytes(), left);
+    QCOMPARE(window.RichTextBox2->bytes(), right);
     QVERIFY(reports(fake.messages).isEmpty());
 }
 

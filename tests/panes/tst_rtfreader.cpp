@@ -1,4 +1,4 @@
-#include "rtfreader.h"
+#include "panes/rtfreader.h"
 
 #include <QRandomGenerator>
 #include <QStringDecoder>
@@ -47,6 +47,11 @@ void TestRtfReader::bodyTextIsReadExactly_data()
     QTest::newRow("skipped destinations")
         << QByteArray("{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0;}{\\info{\\title T}}{\\pict 89504e47}"
                       "{\\*\\unknown hidden}Body}")
+        << QStringLiteral("Body");
+    QTest::newRow("style sheet, header, footer and list tables are not text")
+        << QByteArray("{\\rtf1{\\stylesheet{\\s0 Normal;}{\\s1\\sbasedon0 heading 1;}}{\\header Head}"
+                      "{\\footer Foot}{\\listtable{\\list{\\listlevel{\\leveltext\\'01\\u-3913 ?;}}\\listid1}}"
+                      "{\\listoverridetable{\\listoverride\\listid1\\ls1}}Body}")
         << QStringLiteral("Body");
     QTest::newRow("field shows its result")
         << QByteArray("{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt link}}}") << QStringLiteral("link");

@@ -1,4 +1,4 @@
-#include "textdecoding.h"
+#include "panes/textdecoding.h"
 
 #include <QStringEncoder>
 #include <QTest>
@@ -42,6 +42,12 @@ void TestTextDecoding::onlyTextThatIsNotUtf8IsConverted_data()
     QTest::newRow("utf-32le, whose mark begins like utf-16le's")
         << encoded(QStringConverter::Utf32LE) << kSample.toUtf8();
     QTest::newRow("utf-32be") << encoded(QStringConverter::Utf32BE) << kSample.toUtf8();
+    // 0xFF opens a UTF-16 mark only when 0xFE follows.
+    QTest::newRow("stray 0xFF in front of utf-8") << QByteArray("\xFF" "caf\xC3\xA9 na\xC3\xAFve") << QByteArray();
+    QTest::newRow("0xFF in front of ascii") << QByteArray("\xFF" "ab") << QByteArray("\xC3\xBF" "ab");
+    QTest::newRow("legacy text starting with 0xFF")
+        << QByteArray("\xFF\xE9\xE8") << QByteArray("\xC3\xBF\xC3\xA9\xC3\xA8");
+    QTest::newRow("0xFF 0xFF is no mark") << QByteArray("\xFF\xFF\xE9") << QByteArray("\xC3\xBF\xC3\xBF\xC3\xA9");
     QTest::newRow("rich text") << QByteArray("{\\rtf1\\ansi hi}") << QByteArray("hi");
     QTest::newRow("brace without rtf") << QByteArray("{\\rtx1 hi}") << QByteArray();
 }

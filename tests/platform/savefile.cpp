@@ -1,6 +1,6 @@
 // savefile <path> <text>: saves the text with the real writer; prints "saved" or the failure.
-#include "failure.h"
-#include "safefilewriter.h"
+#include "platform/failure.h"
+#include "platform/safefilewriter.h"
 
 #include <cstdio>
 

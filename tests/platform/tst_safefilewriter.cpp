@@ -1,7 +1,7 @@
-#include "failure.h"
-#include "safefilewriter.h"
-#include "systemcalls.h"
-#include "testfiles.h"
+#include "platform/failure.h"
+#include "platform/safefilewriter.h"
+#include "platform/systemcalls.h"
+#include "tests/support/testfiles.h"
 
 #include <QDir>
 #include <QFile>

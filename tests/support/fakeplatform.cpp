@@ -1,6 +1,6 @@
-#include "fakeplatform.h"
+#include "tests/support/fakeplatform.h"
 
-#include "qtplatform.h"
+#include "platform/qtplatform.h"
 
 namespace {
 QString settingsKey(const QString &application, const QString &section, const QString &key)

@@ -1,5 +1,5 @@
-#include "panecontrol.h"
-#include "scrollsynchroniser.h"
+#include "sync/scrollsynchroniser.h"
+#include "textpane/panecontrol.h"
 
 #include <QHBoxLayout>
 #include <QScrollBar>
@@ -7,6 +7,8 @@
 #include <QWidget>
 
 #include <memory>
+
+using Leader = ScrollSynchroniser::Leader;
 
 namespace {
 
@@ -22,7 +24,7 @@ struct PanePair
         auto *layout = new QHBoxLayout(&window);
         for (PaneControl *pane : {left, right}) {
             layout->addWidget(pane);
-            pane->SetText(text);
+            pane->setBytes(text);
         }
         window.resize(600, 300);
         window.show();
@@ -38,7 +40,7 @@ struct PanePair
     QWidget window;
     PaneControl *left = new PaneControl(&window);
     PaneControl *right = new PaneControl(&window);
-    int switchState = 1;
+    SwitchState switchState = SwitchState::On;
     std::unique_ptr<ScrollSynchroniser> sync;
 };
 
@@ -55,20 +57,20 @@ private slots:
 
 void TestScrollSynchroniser::followerTakesLeaderPositionOnlyWhenSwitchIsOnAndLeaderKnown_data()
 {
-    QTest::addColumn<int>("switchState");
-    QTest::addColumn<int>("activePane");
-    for (int state : {0, 1, 2})
-        for (int active : {0, 1, 2})
-            QTest::addRow("switch %d, leader %d", state, active) << state << active;
+    QTest::addColumn<SwitchState>("switchState");
+    QTest::addColumn<Leader>("activePane");
+    for (SwitchState state : {SwitchState::Off, SwitchState::On, SwitchState::Greyed})
+        for (Leader active : {Leader::None, Leader::Left, Leader::Right})
+            QTest::addRow("switch %d, leader %d", int(state), int(active)) << state << active;
 }
 
 void TestScrollSynchroniser::followerTakesLeaderPositionOnlyWhenSwitchIsOnAndLeaderKnown()
 {
-    QFETCH(int, switchState);
-    QFETCH(int, activePane);
+    QFETCH(SwitchState, switchState);
+    QFETCH(Leader, activePane);
     PanePair pair;
-    if (activePane != 0)
-        emit (activePane == 1 ? pair.left : pair.right)->focusReceived();
+    if (activePane != Leader::None)
+        emit (activePane == Leader::Left ? pair.left : pair.right)->focusReceived();
     QCOMPARE(pair.sync->ActivePane(), activePane);
     // Apart both down and sideways, so a follower that takes only one of them shows.
     const QPoint left = pair.at(120, 40);
@@ -78,21 +80,21 @@ void TestScrollSynchroniser::followerTakesLeaderPositionOnlyWhenSwitchIsOnAndLea
 
     pair.switchState = switchState;
     pair.sync->tick();
-    const bool syncs = switchState == 1 && activePane != 0;
-    QCOMPARE(pair.left->scrollPosition(), syncs && activePane == 2 ? right : left);
-    QCOMPARE(pair.right->scrollPosition(), syncs && activePane == 1 ? left : right);
+    const bool syncs = switchState == SwitchState::On && activePane != Leader::None;
+    QCOMPARE(pair.left->scrollPosition(), syncs && activePane == Leader::Right ? right : left);
+    QCOMPARE(pair.right->scrollPosition(), syncs && activePane == Leader::Left ? left : right);
 
     // Switched on from unticked or greyed, the follower catches up within one tick.
-    pair.switchState = 1;
+    pair.switchState = SwitchState::On;
     pair.sync->tick();
-    QCOMPARE(pair.left->scrollPosition(), activePane == 2 ? right : left);
-    QCOMPARE(pair.right->scrollPosition(), activePane == 1 ? left : right);
-    if (activePane == 0)
+    QCOMPARE(pair.left->scrollPosition(), activePane == Leader::Right ? right : left);
+    QCOMPARE(pair.right->scrollPosition(), activePane == Leader::Left ? left : right);
+    if (activePane == Leader::None)
         return;
 
     // Moved by its own scroll bars, reached from outside the pane (no focus, no pointer over its
     // text), the follower is put back on the next tick, down or sideways.
-    PaneControl *follower = activePane == 1 ? pair.right : pair.left;
+    PaneControl *follower = activePane == Leader::Left ? pair.right : pair.left;
     const QPoint leader = follower->scrollPosition();
     for (QScrollBar *bar : {follower->verticalScrollBar(), follower->horizontalScrollBar()}) {
         // The engine widens the horizontal range shortly after it has drawn the long lines.
@@ -113,7 +115,7 @@ void TestScrollSynchroniser::pointerPassingOverFollowerMakesItLead()
     // No click: the pointer only moves across the right pane's text area.
     QTest::mouseMove(pair.right->viewport(), QPoint(30, 30));
     QTest::mouseMove(pair.right->viewport(), QPoint(60, 40));
-    QCOMPARE(pair.sync->ActivePane(), 2);
+    QCOMPARE(pair.sync->ActivePane(), Leader::Right);
     QVERIFY(!pair.right->hasFocus());
 }
 

@@ -1,9 +1,9 @@
-#include "failure.h"
-#include "fakeplatform.h"
-#include "form1.h"
-#include "mousepointer.h"
-#include "panecontrol.h"
-#include "qtplatform.h"
+#include "platform/failure.h"
+#include "tests/support/fakeplatform.h"
+#include "app/form1.h"
+#include "handlers/mousepointer.h"
+#include "textpane/panecontrol.h"
+#include "platform/qtplatform.h"
 
 #include <QDir>
 #include <QFile>
@@ -112,7 +112,7 @@ void TestSpecialFiles::readersRefuseWhatWouldBlockOrNeverEnd()
     FakePlatform fake;
     fake.programDirectory = folder.path();
     Form1 form(fake.platform());
-    form.RichTextBox1->SetText("before");
+    form.RichTextBox1->setBytes("before");
 
     QString handler = QStringLiteral("Form_Load");
     if (reader == QLatin1String("open")) {
@@ -120,12 +120,12 @@ void TestSpecialFiles::readersRefuseWhatWouldBlockOrNeverEnd()
         fake.dialogs.openAnswers.push_back({path});
         form.PushButton3_Click();
         // The action went on: the carriage return is added and the pointer is back.
-        QCOMPARE(form.RichTextBox1->Text(), QByteArray("\r"));
-        QCOMPARE(form.mousePointer().value(), int(MousePointer::kDefault));
+        QCOMPARE(form.RichTextBox1->bytes(), QByteArray("\r"));
+        QCOMPARE(form.mousePointer().value(), PointerShape::Default);
     } else if (reader == QLatin1String("samples")) {
         handler = QStringLiteral("PushButton9_Click");
         form.PushButton9_Click();
-        QCOMPARE(form.RichTextBox1->Text() + form.RichTextBox2->Text(), QByteArray("before\rtwo\r"));
+        QCOMPARE(form.RichTextBox1->bytes() + form.RichTextBox2->bytes(), QByteArray("before\rtwo\r"));
         QVERIFY(fake.messages.shown.takeLast().text.startsWith(QLatin1String("Would you like")));
     } else {
         form.Form_Load();

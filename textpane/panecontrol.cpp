@@ -1,8 +1,8 @@
-#include "panecontrol.h"
+#include "textpane/panecontrol.h"
 
-#include "failure.h"
-#include "paneaccessible.h"
-#include "regularfile.h"
+#include "platform/failure.h"
+#include "platform/regularfile.h"
+#include "textpane/paneaccessible.h"
 
 #include <QFocusEvent>
 #include <QFont>
@@ -47,14 +47,14 @@ PaneControl::PaneControl(QWidget *parent)
     endDocument();
 }
 
-QByteArray PaneControl::Text() const
+QByteArray PaneControl::bytes() const
 {
-    return textView().toByteArray();
+    return bytesView().toByteArray();
 }
 
-QByteArrayView PaneControl::textView() const
+QByteArrayView PaneControl::bytesView() const
 {
-    const qint64 size = length();
+    const qint64 size = byteCount();
     if (size == 0)
         return {};
     const auto *data = reinterpret_cast<const char *>(
@@ -62,25 +62,25 @@ QByteArrayView PaneControl::textView() const
     return QByteArrayView(data, size);
 }
 
-void PaneControl::SetText(const QByteArray &text)
+void PaneControl::setBytes(const QByteArray &bytes)
 {
-    beginDocument(text.size());
-    appendRaw(text.constData(), text.size());
+    beginDocument(bytes.size());
+    appendRaw(bytes.constData(), bytes.size());
     endDocument();
 }
 
-void PaneControl::AppendText(const QByteArray &text)
+void PaneControl::appendBytes(const QByteArray &bytes)
 {
-    const bool wasEmpty = length() == 0;
+    const bool wasEmpty = byteCount() == 0;
     SendScintilla(SCI_SETUNDOCOLLECTION, 0ul);
-    appendRaw(text.constData(), text.size());
+    appendRaw(bytes.constData(), bytes.size());
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     SendScintilla(SCI_SETUNDOCOLLECTION, 1ul);
     if (wasEmpty)
         followLineEnds();
 }
 
-void PaneControl::LoadFile(const QString &path)
+void PaneControl::loadFile(const QString &path)
 {
     // Only a regular file is read, and up to its end rather than its size: a file under /proc
     // says 0 and still holds text.
@@ -104,7 +104,7 @@ void PaneControl::LoadFile(const QString &path)
     endDocument();
 }
 
-qint64 PaneControl::length() const
+qint64 PaneControl::byteCount() const
 {
     return static_cast<qint64>(SendScintilla(SCI_GETLENGTH));
 }
@@ -178,7 +178,7 @@ void PaneControl::endDocument()
 void PaneControl::followLineEnds()
 {
     // Enter continues the line ends of the text's first line end; without one, this platform's.
-    const qint64 size = length();
+    const qint64 size = byteCount();
     const auto *data = size ? reinterpret_cast<const char *>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER))
                             : nullptr;
     const char *end = data + size;

@@ -1,6 +1,6 @@
-#include "paneaccessible.h"
+#include "textpane/paneaccessible.h"
 
-#include "panecontrol.h"
+#include "textpane/panecontrol.h"
 
 #include <QAccessible>
 
@@ -48,7 +48,7 @@ void *PaneAccessible::interface_cast(QAccessible::InterfaceType type)
 QString PaneAccessible::text(QAccessible::Text type) const
 {
     if (type == QAccessible::Value)
-        return QString::fromUtf8(pane()->Text());
+        return QString::fromUtf8(pane()->bytes());
     if (type == QAccessible::Name && pane()->accessibleName().isEmpty())
         return pane()->objectName();
     return QAccessibleWidget::text(type);
@@ -76,7 +76,7 @@ int PaneAccessible::offsetOfPosition(long position) const
 {
     ensureIndex();
     PaneControl *p = pane();
-    position = std::clamp<long>(position, 0, static_cast<long>(p->length()));
+    position = std::clamp<long>(position, 0, static_cast<long>(p->byteCount()));
     const long line = p->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION,
                                        static_cast<unsigned long>(position));
     const long lineStart = p->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
@@ -173,7 +173,7 @@ int PaneAccessible::characterCount() const
                                              static_cast<unsigned long>(lastLine), kIndexKind)
                             + p->SendScintilla(QsciScintillaBase::SCI_COUNTCODEUNITS,
                                                static_cast<unsigned long>(lastStart),
-                                               static_cast<long>(p->length())));
+                                               static_cast<long>(p->byteCount())));
 }
 
 QRect PaneAccessible::characterRect(int offset) const

@@ -1,6 +1,6 @@
-#include "errorreport.h"
+#include "handlers/errorreport.h"
 
-#include "messageboxes.h"
+#include "platform/messageboxes.h"
 
 namespace {
 const QString kLocationPrefix = QStringLiteral("in Quillmere2021/08/31.");

@@ -1,6 +1,6 @@
-#include "errorreport.h"
-#include "fakeplatform.h"
-#include "guardedhandler.h"
+#include "handlers/errorreport.h"
+#include "handlers/guardedhandler.h"
+#include "tests/support/fakeplatform.h"
 
 #include <QTest>
 

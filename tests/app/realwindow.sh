@@ -40,7 +40,12 @@ echo "window $id is ${width}x${height}"
 if [ "$width" != 536 ] || [ "$height" != 538 ]; then echo "FAIL: expected 536x538"; exit 1; fi
 
 sleep 1 # let the first paint finish
-import -window root "$screenshot" || { echo "FAIL: no screenshot"; exit 1; }
+# The screenshot is for a person to look at; without ImageMagick the checks still run.
+if command -v import >/dev/null; then
+    import -window root "$screenshot" || { echo "FAIL: no screenshot"; exit 1; }
+else
+    echo "no screenshot: ImageMagick's import is not installed"
+fi
 
 /usr/bin/python3 "$here/xwindow.py" close "$id"
 for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done

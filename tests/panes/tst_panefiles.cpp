@@ -1,8 +1,8 @@
-#include "fakeplatform.h"
-#include "failure.h"
-#include "modrtb.h"
-#include "panecontrol.h"
-#include "testfiles.h"
+#include "panes/panefiles.h"
+#include "platform/failure.h"
+#include "tests/support/testfiles.h"
+#include "tests/support/fakeplatform.h"
+#include "textpane/panecontrol.h"
 
 #include <QFile>
 #include <QStringEncoder>
@@ -40,7 +40,7 @@ void TestModRtb::foreignTextArrivesAsUtf8()
     writeFile(path, utf16.encode(text));
     PaneControl pane;
     LoadPane(io(), pane, path);
-    QCOMPARE(pane.Text(), text.toUtf8());
+    QCOMPARE(pane.bytes(), text.toUtf8());
 }
 
 void TestModRtb::saveWritesThePaneAsItIsAskingOnlyToOverwrite_data()
@@ -63,7 +63,7 @@ void TestModRtb::saveWritesThePaneAsItIsAskingOnlyToOverwrite()
     if (!old.isNull())
         writeFile(path, old);
     PaneControl pane;
-    pane.SetText(text);
+    pane.setBytes(text);
     SavePane(io(), pane, path);
 
     QCOMPARE(readFile(path), text);
@@ -87,7 +87,7 @@ void TestModRtb::saveThroughALinkKeepsTheLinkAndThePermissions()
     QVERIFY(QFile::setPermissions(target, bits));
     QVERIFY(QFile::link(target, link));
     PaneControl pane;
-    pane.SetText("through the link");
+    pane.setBytes("through the link");
     SavePane(io(), pane, link);
     QVERIFY2(QFileInfo(link).isSymLink(), "the link must stay a link");
     QCOMPARE(QFileInfo(link).symLinkTarget(), target);
@@ -104,7 +104,7 @@ void TestModRtb::readOnlyFileIsRefused()
     writeFile(path, "old");
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadUser));
     PaneControl pane;
-    pane.SetText("new");
+    pane.setBytes("new");
     try {
         SavePane(io(), pane, path);
         QFAIL("a read-only file was replaced");
@@ -116,4 +116,4 @@ void TestModRtb::readOnlyFileIsRefused()
 }
 
 QTEST_MAIN(TestModRtb)
-#include "tst_modrtb.moc"
+#include "tst_panefiles.moc"

@@ -1,7 +1,7 @@
-#include "fakeplatform.h"
-#include "form1.h"
-#include "mousepointer.h"
-#include "panecontrol.h"
+#include "app/form1.h"
+#include "handlers/mousepointer.h"
+#include "tests/support/fakeplatform.h"
+#include "textpane/panecontrol.h"
 
 #include <QDialog>
 #include <QFile>
@@ -114,29 +114,31 @@ void PointerTest::moveSetsTheShapeOfTheControlUnderThePointer()
     QFETCH(QString, target);
     QFETCH(int, before);
     QFETCH(int, hover);
+    const auto beforeShape = PointerShape(before);
+    const auto hoverShape = PointerShape(hover);
     QFETCH(Qt::CursorShape, own);
     Harness h;
     h.form->show();
     QVERIFY(QTest::qWaitForWindowExposed(h.form.get()));
     QWidget *widget = control(*h.form, target);
-    h.pointer().setValue(before);
+    h.pointer().setValue(beforeShape);
     QSignalSpy set(&h.pointer(), &MousePointer::changed);
 
     moveOver(widget);
-    const bool busy = before == MousePointer::kBusy;
-    QCOMPARE(h.pointer().value(), busy ? before : hover);
+    const bool busy = beforeShape == PointerShape::Busy;
+    QCOMPARE(h.pointer().value(), busy ? beforeShape : hoverShape);
     // One handler, once: not the control's twice, nor its parent's after it.
     QCOMPARE(set.count(), busy ? 0 : 1);
 
     if (busy) {
         QCOMPARE(widget->cursor().shape(), Qt::WaitCursor);
-        h.pointer().setValue(MousePointer::kDefault);
+        h.pointer().setValue(PointerShape::Default);
         QCOMPARE(widget->cursor().shape(), own);
         // The first move after the busy shape ends shows the control's shape at once.
         moveOver(widget);
-        QCOMPARE(h.pointer().value(), hover);
+        QCOMPARE(h.pointer().value(), hoverShape);
     }
-    if (hover == MousePointer::kCustom)
+    if (hoverShape == PointerShape::Custom)
         QCOMPARE(widget->cursor().shape(), Qt::PointingHandCursor);
 }
 
@@ -188,10 +190,10 @@ void PointerTest::shapeCoversEveryControlOfTheWindowOnly()
     QHash<QWidget *, std::pair<Qt::CursorShape, bool>> own;
     for (QWidget *w : controls)
         own.insert(w, {w->cursor().shape(), w->testAttribute(Qt::WA_SetCursor)});
-    const Qt::CursorShape shape = value == MousePointer::kBusy ? Qt::WaitCursor
+    const Qt::CursorShape shape = PointerShape(value) == PointerShape::Busy ? Qt::WaitCursor
                                   : hotspot == kHand           ? Qt::PointingHandCursor
                                                                : Qt::BitmapCursor;
-    h.pointer().setValue(value);
+    h.pointer().setValue(PointerShape(value));
     for (QWidget *w : controls)
         QVERIFY2(w->cursor().shape() == shape, qPrintable(w->metaObject()->className() + w->objectName()));
     QVERIFY2(!dialog.testAttribute(Qt::WA_SetCursor), "a dialog of the window took the window's shape");
@@ -202,7 +204,7 @@ void PointerTest::shapeCoversEveryControlOfTheWindowOnly()
     // each control still gets its own pointer back with the default shape.
     QEvent notice(QEvent::CursorChange);
     QApplication::sendEvent(h.form.get(), &notice);
-    h.pointer().setValue(MousePointer::kDefault);
+    h.pointer().setValue(PointerShape::Default);
     for (QWidget *w : controls) {
         // A window always counts as having a pointer of its own; only the shape tells there.
         const bool ownKept = w->isWindow() || w->testAttribute(Qt::WA_SetCursor) == own.value(w).second;

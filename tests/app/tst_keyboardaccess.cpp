@@ -1,9 +1,9 @@
 // The main window without a mouse: Tab walks the controls in their keyboard order, Space
 // presses what has the focus, and assistive technology sees every control by its caption.
 
-#include "fakeplatform.h"
-#include "form1.h"
-#include "panecontrol.h"
+#include "app/form1.h"
+#include "tests/support/fakeplatform.h"
+#include "textpane/panecontrol.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -81,8 +81,8 @@ void KeyboardAccessTest::tabWalksControlsInKeyboardOrder()
     }
     QCOMPARE(walked, walk);
     // A Tab that moves the focus on must not also land in a pane as a tab character.
-    QVERIFY2(m_form->RichTextBox1->Text().isEmpty(), m_form->RichTextBox1->Text().constData());
-    QVERIFY2(m_form->RichTextBox2->Text().isEmpty(), m_form->RichTextBox2->Text().constData());
+    QVERIFY2(m_form->RichTextBox1->bytes().isEmpty(), m_form->RichTextBox1->bytes().constData());
+    QVERIFY2(m_form->RichTextBox2->bytes().isEmpty(), m_form->RichTextBox2->bytes().constData());
 }
 
 void KeyboardAccessTest::spacePressesFocusedControl_data()

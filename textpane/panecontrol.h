@@ -15,17 +15,20 @@ public:
     explicit PaneControl(QWidget *parent = nullptr);
 
     /// The whole content, byte for byte.
-    QByteArray Text() const;
+    QByteArray bytes() const;
     /// The whole content without a copy; valid until the text next changes.
-    QByteArrayView textView() const;
+    QByteArrayView bytesView() const;
     /// Replaces the whole content; the view returns to the start.
-    void SetText(const QByteArray &text);
+    void setBytes(const QByteArray &bytes);
     /// Adds bytes at the end without touching the rest of the document or the view.
-    void AppendText(const QByteArray &text);
+    void appendBytes(const QByteArray &bytes);
     /// Replaces the whole content with the file's bytes, read in chunks straight into the document.
-    /// Throws platform::Failure when the file cannot be read; the pane is then left empty.
-    void LoadFile(const QString &path);
-    qint64 length() const;
+    /// Throws platform::Failure when the file cannot be opened or read. A file that cannot be
+    /// opened, or is no regular file, leaves the content as it was; a read that fails part-way
+    /// leaves the pane empty, never with part of the file.
+    void loadFile(const QString &path);
+    /// The size of the content in bytes.
+    qint64 byteCount() const;
 
     /// The document point at the top-left corner of the view: x offset, first line x line height.
     QPoint scrollPosition() const;
@@ -43,6 +46,21 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
+    // The engine's own text calls go through QString: they would turn invalid UTF-8 and NULs into
+    // other bytes, and count in int. Out of reach here, so only the byte-exact calls above remain.
+    using QsciScintilla::append;
+    using QsciScintilla::insert;
+    using QsciScintilla::insertAt;
+    using QsciScintilla::length;
+    using QsciScintilla::lineLength;
+    using QsciScintilla::replace;
+    using QsciScintilla::replaceSelectedText;
+    using QsciScintilla::selectedText;
+    using QsciScintilla::setText;
+    using QsciScintilla::text;
+    using QsciScintilla::wordAtLineIndex;
+    using QsciScintilla::wordAtPoint;
+
     void beginDocument(qint64 capacity);
     void appendRaw(const char *data, qint64 size);
     void endDocument();

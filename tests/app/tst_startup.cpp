@@ -1,5 +1,5 @@
-#include "fakeplatform.h"
-#include "startup.h"
+#include "app/startup.h"
+#include "tests/support/fakeplatform.h"
 
 #include <QTest>
 

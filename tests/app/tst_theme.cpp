@@ -1,9 +1,9 @@
-#include "fakeplatform.h"
-#include "failure.h"
-#include "form1.h"
-#include "panecontrol.h"
-#include "qtplatform.h"
-#include "skinframework.h"
+#include "app/form1.h"
+#include "app/skinframework.h"
+#include "platform/failure.h"
+#include "platform/qtplatform.h"
+#include "tests/support/fakeplatform.h"
+#include "textpane/panecontrol.h"
 
 #include <QCheckBox>
 #include <QDir>

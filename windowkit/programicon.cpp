@@ -1,6 +1,6 @@
-#include "programicon.h"
+#include "windowkit/programicon.h"
 
-#include "failure.h"
+#include "platform/failure.h"
 
 QIcon programIcon()
 {

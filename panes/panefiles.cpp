@@ -1,10 +1,10 @@
-#include "modrtb.h"
+#include "panes/panefiles.h"
 
-#include "fileexists.h"
-#include "fileservices.h"
-#include "messageboxes.h"
-#include "panecontrol.h"
-#include "textdecoding.h"
+#include "panes/fileexists.h"
+#include "panes/textdecoding.h"
+#include "platform/fileservices.h"
+#include "platform/messageboxes.h"
+#include "textpane/panecontrol.h"
 
 using platform::MessageAnswer;
 using platform::MessageButtons;
@@ -19,9 +19,9 @@ void LoadPane(PaneFiles io, PaneControl &pane, const QString &path)
     }
     // The bytes go straight into the pane; only text that is not UTF-8 is converted afterwards,
     // from the pane's own copy, so a UTF-8 file is read once and never copied.
-    pane.LoadFile(path);
-    if (std::optional<QByteArray> text = paneTextFromFile(pane.textView()))
-        pane.SetText(*text);
+    pane.loadFile(path);
+    if (std::optional<QByteArray> text = paneTextFromFile(pane.bytesView()))
+        pane.setBytes(*text);
 }
 
 QString overwriteQuestion(const QString &path)
@@ -39,6 +39,6 @@ void SavePane(PaneFiles io, PaneControl &pane, const QString &path)
         return;
     // The pane's own bytes, unconverted and without a line end of ours: what was loaded is what
     // is written.
-    const QByteArrayView text = pane.textView();
+    const QByteArrayView text = pane.bytesView();
     io.files.writeAtomically(path, QByteArray::fromRawData(text.data(), text.size()));
 }

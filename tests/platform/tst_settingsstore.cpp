@@ -1,4 +1,4 @@
-#include "qtplatform.h"
+#include "platform/qtplatform.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "guardedhandler.h"
+#include "handlers/guardedhandler.h"
 
 void GuardedHandler::report(int line, std::exception_ptr failure)
 {

@@ -1,13 +1,14 @@
-#include "applicationtitle.h"
-#include "fakeplatform.h"
-#include "form1.h"
-#include "panecontrol.h"
-#include "startup.h"
-#include "syncswitch.h"
+#include "app/form1.h"
+#include "app/startup.h"
+#include "platform/applicationtitle.h"
+#include "sync/syncswitch.h"
+#include "tests/support/fakeplatform.h"
+#include "textpane/panecontrol.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -30,6 +31,8 @@ private slots:
     void homePageOpensOnTheDrawOfSeven();
     void focusStartsInTheLeftPane();
     void closingEndsTheProgramWithoutAQuestion();
+    void eachButtonActsOnItsOwnPaneAndReportsUnderItsOwnName_data();
+    void eachButtonActsOnItsOwnPaneAndReportsUnderItsOwnName();
 
 private:
     FakePlatform m_fake;
@@ -109,14 +112,14 @@ void TestForm1::windowIsFixedAndItsTimerRunsFromCreation()
 void TestForm1::startUpNamesTheWindowAndEmptiesThePanes()
 {
     Form1 form(m_fake.platform());
-    form.RichTextBox1->SetText("left");
-    form.RichTextBox2->SetText("right");
+    form.RichTextBox1->setBytes("left");
+    form.RichTextBox2->setBytes("right");
     form.Form_Load();
     QCOMPARE(form.windowTitle(), QStringLiteral("Brassfinch"));
     QVERIFY(!form.windowIcon().isNull());
     QCOMPARE(platform::applicationTitle(), applicationTitleFor(kProductName));
-    QVERIFY(form.RichTextBox1->Text().isEmpty());
-    QVERIFY(form.RichTextBox2->Text().isEmpty());
+    QVERIFY(form.RichTextBox1->bytes().isEmpty());
+    QVERIFY(form.RichTextBox2->bytes().isEmpty());
     QVERIFY2(m_fake.messages.shown.isEmpty(), "a clean start shows no message");
 }
 
@@ -174,7 +177,7 @@ void TestForm1::closingEndsTheProgramWithoutAQuestion()
 {
     Form1 form(m_fake.platform());
     form.Form_Load();
-    form.RichTextBox1->SetText("unsaved");
+    form.RichTextBox1->setBytes("unsaved");
     int ended = 0;
     form.setProgramEnd([&] { ++ended; });
     form.show();
@@ -182,6 +185,75 @@ void TestForm1::closingEndsTheProgramWithoutAQuestion()
     QVERIFY(form.close());
     QCOMPARE(ended, 1);
     QVERIFY(m_fake.messages.shown.isEmpty());
+}
+
+void TestForm1::eachButtonActsOnItsOwnPaneAndReportsUnderItsOwnName_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("chosen"); // the dialog's answer in the scratch folder, if asked
+    QTest::addColumn<QString>("report"); // where the one error report says it failed
+    QTest::addColumn<QByteArray>("left");
+    QTest::addColumn<QByteArray>("right");
+    QTest::addColumn<QByteArray>("saved");
+
+    // The panes hold "one" and "two" before each click. "folder" is a folder: no file loads from
+    // it; "none/" does not exist: no file is written there.
+    QTest::newRow("Save File 1") << "PushButton2" << "out.txt" << "" << QByteArray("one")
+                                 << QByteArray("two") << QByteArray("one");
+    QTest::newRow("Save File 2") << "PushButton5" << "out.txt" << "" << QByteArray("one")
+                                 << QByteArray("two") << QByteArray("two");
+    QTest::newRow("Save File 1 fails") << "PushButton2" << "none/out.txt" << "PushButton2_Click at line 114"
+                                       << QByteArray("one") << QByteArray("two") << QByteArray();
+    QTest::newRow("Save File 2 fails") << "PushButton5" << "none/out.txt" << "PushButton5_Click at line 114"
+                                       << QByteArray("one") << QByteArray("two") << QByteArray();
+    QTest::newRow("Open File 1 fails") << "PushButton3" << "folder" << "PushButton3_Click at line 122"
+                                       << QByteArray("\r") << QByteArray("two") << QByteArray();
+    QTest::newRow("Open File 2 fails") << "PushButton4" << "folder" << "PushButton4_Click at line 120"
+                                       << QByteArray("one") << QByteArray("\r") << QByteArray();
+    QTest::newRow("Clear File 1") << "PushButton7" << "" << "" << QByteArray() << QByteArray("two")
+                                  << QByteArray();
+    QTest::newRow("Clear File 2") << "PushButton6" << "" << "" << QByteArray("one") << QByteArray()
+                                  << QByteArray();
+    // The first sample is a folder here; the second loads.
+    QTest::newRow("Samples fail") << "PushButton9" << "" << "PushButton9_Click at line 106"
+                                  << QByteArray("one\r") << QByteArray("sample two\r") << QByteArray();
+}
+
+void TestForm1::eachButtonActsOnItsOwnPaneAndReportsUnderItsOwnName()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, chosen);
+    QFETCH(QString, report);
+    QFETCH(QByteArray, left);
+    QFETCH(QByteArray, right);
+    QFETCH(QByteArray, saved);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("folder") && QDir(dir.path()).mkpath("Samples/sample1.txt"));
+    QFile sample(dir.filePath("Samples/sample2.txt"));
+    QVERIFY(sample.open(QIODevice::WriteOnly) && sample.write("sample two") == 10);
+    sample.close();
+    FakePlatform fake;
+    fake.programDirectory = dir.path();
+    if (!chosen.isEmpty()) {
+        fake.dialogs.openAnswers.push_back({dir.filePath(chosen)});
+        fake.dialogs.saveAnswers.push_back(dir.filePath(chosen));
+    }
+    Form1 form(fake.platform());
+    form.RichTextBox1->setBytes("one");
+    form.RichTextBox2->setBytes("two");
+
+    form.findChild<QPushButton *>(button)->click();
+
+    QStringList reports;
+    for (const platform::MessageRequest &box : fake.messages.shown)
+        if (box.title == QLatin1String("Application Error"))
+            reports << box.text.section(QStringLiteral("\r\n"), 1).section(QStringLiteral("\r\r"), 0, 0);
+    const QStringList expected{QStringLiteral("in Quillmere2021/08/31.Form1.") + report};
+    QCOMPARE(reports, report.isEmpty() ? QStringList() : expected);
+    QCOMPARE(form.RichTextBox1->bytes(), left);
+    QCOMPARE(form.RichTextBox2->bytes(), right);
+    QFile file(dir.filePath(chosen));
+    QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), saved);
 }
 
 QTEST_MAIN(TestForm1)

@@ -1,6 +1,6 @@
-#include "failure.h"
-#include "paneaccessible.h"
-#include "panecontrol.h"
+#include "platform/failure.h"
+#include "textpane/paneaccessible.h"
+#include "textpane/panecontrol.h"
 
 #include <QAccessible>
 #include <QPushButton>
@@ -24,7 +24,8 @@ class TestPaneControl : public QObject
 private slots:
     void bytesComeBackUnchanged_data();
     void bytesComeBackUnchanged();
-    void unreadableFileFailsWithTheSystemsMessage();
+    void failedLoadLeavesOldTextOrNothingButNeverPartOfTheFile_data();
+    void failedLoadLeavesOldTextOrNothingButNeverPartOfTheFile();
     void appendAddsOnlyAtTheEnd();
     void enterContinuesTheTextsLineEnds_data();
     void enterContinuesTheTextsLineEnds();
@@ -66,10 +67,10 @@ void TestPaneControl::bytesComeBackUnchanged()
 {
     QFETCH(QByteArray, bytes);
     PaneControl written;
-    written.SetText("something else first");
-    written.SetText(bytes);
-    QVERIFY2(written.Text() == bytes, "text written to the pane must come back unchanged");
-    QCOMPARE(written.length(), bytes.size());
+    written.setBytes("something else first");
+    written.setBytes(bytes);
+    QVERIFY2(written.bytes() == bytes, "text written to the pane must come back unchanged");
+    QCOMPARE(written.byteCount(), bytes.size());
 
     const QString path = m_dir.filePath("file.txt");
     QFile file(path);
@@ -78,32 +79,47 @@ void TestPaneControl::bytesComeBackUnchanged()
     file.close();
 
     PaneControl loaded;
-    loaded.SetText(QByteArray(10000, 'z')); // a load replaces, never appends
-    loaded.LoadFile(path);
-    QVERIFY2(loaded.Text() == bytes, "the file's bytes must reach the pane unchanged");
+    loaded.setBytes(QByteArray(10000, 'z')); // a load replaces, never appends
+    loaded.loadFile(path);
+    QVERIFY2(loaded.bytes() == bytes, "the file's bytes must reach the pane unchanged");
 }
 
-void TestPaneControl::unreadableFileFailsWithTheSystemsMessage()
+void TestPaneControl::failedLoadLeavesOldTextOrNothingButNeverPartOfTheFile_data()
 {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("left");
+
+    // A file that cannot be opened leaves the old text: the loader neither restores nor clears.
+    QTest::newRow("missing") << m_dir.filePath("missing/none.txt") << QByteArray("kept?");
+    QTest::newRow("folder") << m_dir.path() << QByteArray("kept?");
+    // Opens, then every read fails: the old text is gone already, and no part of the file stays.
+    QTest::newRow("read fails") << QStringLiteral("/proc/self/mem") << QByteArray();
+}
+
+void TestPaneControl::failedLoadLeavesOldTextOrNothingButNeverPartOfTheFile()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, left);
     PaneControl pane;
-    pane.SetText("kept?");
+    pane.setBytes("kept?");
     try {
-        pane.LoadFile(m_dir.filePath("missing/none.txt"));
-        QFAIL("loading a missing file must fail");
+        pane.loadFile(path);
+        QFAIL("loading must fail");
     } catch (const platform::Failure &failure) {
         QVERIFY2(!failure.message().isEmpty(), "the failure carries the system's message");
     }
+    QCOMPARE(pane.bytes(), left);
 }
 
 void TestPaneControl::appendAddsOnlyAtTheEnd()
 {
     PaneControl pane;
-    pane.SetText(QByteArray("a\0b", 3));
-    pane.AppendText("\r");
-    QCOMPARE(pane.Text(), QByteArray("a\0b\r", 4));
+    pane.setBytes(QByteArray("a\0b", 3));
+    pane.appendBytes("\r");
+    QCOMPARE(pane.bytes(), QByteArray("a\0b\r", 4));
     PaneControl empty;
-    empty.AppendText("\r");
-    QCOMPARE(empty.Text(), QByteArray("\r"));
+    empty.appendBytes("\r");
+    QCOMPARE(empty.bytes(), QByteArray("\r"));
 }
 
 void TestPaneControl::enterContinuesTheTextsLineEnds_data()
@@ -121,18 +137,18 @@ void TestPaneControl::enterContinuesTheTextsLineEnds()
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, expectedAfterEnter);
     PaneControl pane;
-    pane.SetText(bytes);
+    pane.setBytes(bytes);
     pane.show();
     pane.setFocus();
     QTest::keyClick(&pane, Qt::Key_Return);
-    QCOMPARE(pane.Text(), expectedAfterEnter);
+    QCOMPARE(pane.bytes(), expectedAfterEnter);
 }
 
 void TestPaneControl::scrollPositionIsInPixelsAndWholeLines()
 {
     PaneControl pane;
     pane.resize(300, 200);
-    pane.SetText(longLines(500, 400));
+    pane.setBytes(longLines(500, 400));
     pane.show();
     QVERIFY(QTest::qWaitForWindowExposed(&pane));
     const int h = pane.lineHeight();
@@ -168,7 +184,7 @@ void TestPaneControl::accessibleInterfaceIsOursWithNameRoleAndOffsets()
 {
     PaneControl pane;
     pane.setAccessibleName("Text File #1");
-    pane.SetText("first line\nsecond line\n");
+    pane.setBytes("first line\nsecond line\n");
     QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(&pane);
     QVERIFY(iface);
     QVERIFY2(dynamic_cast<PaneAccessible *>(iface), "the engine's own interface would walk the whole document");
@@ -189,7 +205,7 @@ void TestPaneControl::accessibleOffsetsCountUtf16Units()
 {
     PaneControl pane;
     // "é" is two bytes and one unit; the bird is four bytes and two units.
-    pane.SetText("\xc3\xa9\n\xf0\x9f\x90\xa6x\nend");
+    pane.setBytes("\xc3\xa9\n\xf0\x9f\x90\xa6x\nend");
     QAccessibleTextInterface *text = QAccessible::queryAccessibleInterface(&pane)->textInterface();
     QCOMPARE(text->characterCount(), QString::fromUtf8("\xc3\xa9\n\xf0\x9f\x90\xa6x\nend").size());
     pane.SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 7ul); // after the bird

@@ -1,6 +1,6 @@
-#include "failure.h"
-#include "fakeplatform.h"
-#include "syncswitch.h"
+#include "platform/failure.h"
+#include "sync/syncswitch.h"
+#include "tests/support/fakeplatform.h"
 
 #include <QCheckBox>
 #include <QTest>
@@ -8,6 +8,14 @@
 namespace {
 const QString kKey = QStringLiteral("Tarnhollow/Brassfinch/Check1");
 }
+
+namespace {
+// The main window's Check1_Click records every change.
+void wireAsTheWindowDoes(SyncSwitch &sw)
+{
+    QObject::connect(&sw, &SyncSwitch::changed, &sw, &SyncSwitch::record);
+}
+} // namespace
 
 class TestSyncSwitch : public QObject
 {
@@ -39,13 +47,14 @@ void TestSyncSwitch::unusableStoredTextFailsAndKeepsTheBox()
     settings.values.insert(kKey, stored);
     QCheckBox box;
     SyncSwitch sw(&box, settings);
+    wireAsTheWindowDoes(sw);
     try {
         sw.restore();
         QFAIL("an unusable stored value must fail");
     } catch (const platform::Failure &failure) {
         QCOMPARE(failure.message(), message);
     }
-    QCOMPARE(sw.state(), 0);
+    QCOMPARE(sw.state(), SwitchState::Off);
     QCOMPARE(settings.values.value(kKey), stored); // kept until the next change
     QCOMPARE(settings.writes, 0);
 }
@@ -55,6 +64,7 @@ void TestSyncSwitch::everyChangeIsStoredAtOnceWithItsCaption()
     FakeSettingsStore settings;
     QCheckBox box;
     SyncSwitch sw(&box, settings);
+    wireAsTheWindowDoes(sw);
     sw.restore(); // absent: on, and the change is written back
     QCOMPARE(settings.values.value(kKey), QStringLiteral("1"));
 
@@ -72,13 +82,14 @@ void TestSyncSwitch::clickFromGreyedTicksAndNeverReturnsToGreyed()
     settings.values.insert(kKey, "2");
     QCheckBox box;
     SyncSwitch sw(&box, settings);
+    wireAsTheWindowDoes(sw);
     sw.restore();
-    QCOMPARE(sw.state(), 2);
+    QCOMPARE(sw.state(), SwitchState::Greyed);
     box.click();
-    QCOMPARE(sw.state(), 1);
+    QCOMPARE(sw.state(), SwitchState::On);
     box.click();
     box.click();
-    QCOMPARE(sw.state(), 1);
+    QCOMPARE(sw.state(), SwitchState::On);
     QCOMPARE(settings.values.value(kKey), QStringLiteral("1"));
 }
 

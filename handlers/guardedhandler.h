@@ -1,8 +1,9 @@
 #pragma once
 
-#include "errorreport.h"
-#include "failure.h"
+#include "handlers/errorreport.h"
+#include "platform/failure.h"
 
+#include <QMetaObject>
 #include <QString>
 
 #include <QtGlobal>
@@ -46,6 +47,14 @@ public:
         }
     }
 
+    /// The handler `handler` (pass `__func__`) of the window class `window`: its location text is
+    /// built from the class and the function themselves, so no second copy of a name can drift.
+    static GuardedHandler of(platform::MessageBoxes &messages, const QMetaObject &window,
+                             const char *handler)
+    {
+        return {messages, locationText(QLatin1String(window.className()), QLatin1String(handler))};
+    }
+
     const QString &location() const { return m_location; }
 
 private:
@@ -55,8 +64,9 @@ private:
     QString m_location;
 };
 
-/// Runs a handler that has no error report (ticks, hover, focus, the switch). Its failure is
-/// logged and dropped, so that nothing escapes into the event loop.
+/// Runs a handler that has no error report (ticks, hover, focus, the switch, closing a window).
+/// Its failure is logged under `name` (pass `__func__`) and dropped, so that nothing escapes into
+/// the event loop.
 template<typename Handler>
 void runUnguarded(const char *name, Handler &&handler) noexcept
 {
