@@ -41,6 +41,10 @@ PaneControl::PaneControl(QWidget *parent)
     SendScintilla(SCI_SETSCROLLWIDTH, 1ul);
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1ul);
     viewport()->setMouseTracking(true);
+    // A click gives the focus to the first control up from the clicked one that takes focus on a
+    // click, so a click on a scroll bar would focus the pane and make it lead. The pane takes the
+    // focus on a click into its text instead (mousePressEvent); its scroll bars take none.
+    setFocusPolicy(Qt::TabFocus);
 
     beginDocument(0);
     endDocument();
@@ -130,6 +134,12 @@ void PaneControl::focusInEvent(QFocusEvent *event)
 {
     QsciScintilla::focusInEvent(event);
     emit focusReceived();
+}
+
+void PaneControl::mousePressEvent(QMouseEvent *event)
+{
+    setFocus(Qt::MouseFocusReason);
+    QsciScintilla::mousePressEvent(event);
 }
 
 void PaneControl::mouseMoveEvent(QMouseEvent *event)

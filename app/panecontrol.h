@@ -39,6 +39,7 @@ signals:
 
 protected:
     void focusInEvent(QFocusEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     bool focusNextPrevChild(bool next) override;
 
