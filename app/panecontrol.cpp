@@ -41,9 +41,9 @@ PaneControl::PaneControl(QWidget *parent)
     SendScintilla(SCI_SETSCROLLWIDTH, 1ul);
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1ul);
     viewport()->setMouseTracking(true);
-    // A click gives the focus to the first control up from the clicked one that takes focus on a
-    // click, so a click on a scroll bar would focus the pane and make it lead. The pane takes the
-    // focus on a click into its text instead (mousePressEvent); its scroll bars take none.
+    // A click gives the focus to the first control up from the clicked one that takes focus on
+    // a click, so a click on a scroll bar would focus the pane and make it lead. A click into the
+    // text focuses the pane all the same, through the editor's own press handling.
     setFocusPolicy(Qt::TabFocus);
 
     beginDocument(0);
@@ -134,12 +134,6 @@ void PaneControl::focusInEvent(QFocusEvent *event)
 {
     QsciScintilla::focusInEvent(event);
     emit focusReceived();
-}
-
-void PaneControl::mousePressEvent(QMouseEvent *event)
-{
-    setFocus(Qt::MouseFocusReason);
-    QsciScintilla::mousePressEvent(event);
 }
 
 void PaneControl::mouseMoveEvent(QMouseEvent *event)

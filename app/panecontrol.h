@@ -39,7 +39,6 @@ signals:
 
 protected:
     void focusInEvent(QFocusEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     bool focusNextPrevChild(bool next) override;
 

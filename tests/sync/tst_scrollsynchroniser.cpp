@@ -154,6 +154,11 @@ void TestScrollSynchroniser::clickOnFollowerScrollBarStealsNoLead()
     QCOMPARE(pair.sync->ActivePane(), leader);
     pair.sync->tick();
     QCOMPARE(follower->scrollPosition(), position);
+
+    // A click into its text still gives the follower the focus and the lead.
+    QTest::mouseClick(follower->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    QVERIFY(follower->hasFocus());
+    QCOMPARE(pair.sync->ActivePane(), 3 - leader);
 }
 
 QTEST_MAIN(TestScrollSynchroniser)
