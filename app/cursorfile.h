@@ -5,6 +5,9 @@
 #include <QImage>
 #include <QPoint>
 
+/// The largest cursor file that is read: it holds a few small images, a few kilobytes each.
+constexpr qint64 kCursorFileSizeLimit = 1024 * 1024;
+
 /// The first image of a cursor file and the hotspot that its header names.
 struct CursorImage
 {

@@ -185,7 +185,8 @@ bool Form1::pointerFileExists() const
 
 void Form1::loadPointerImage()
 {
-    const QByteArray bytes = m_platform.files.readAll(pointerFile(m_platform.programDirectory));
+    const QByteArray bytes = m_platform.files.readAll(pointerFile(m_platform.programDirectory),
+                                                      kCursorFileSizeLimit);
     m_windowPointer->setCustomCursor(toCursor(readCursorImage(bytes)));
 }
 

@@ -2,8 +2,8 @@
 
 #include "failure.h"
 #include "paneaccessible.h"
+#include "regularfile.h"
 
-#include <QFile>
 #include <QFocusEvent>
 #include <QFont>
 
@@ -12,6 +12,7 @@
 namespace {
 
 constexpr qint64 kChunkSize = 4 * 1024 * 1024;
+constexpr qint64 kSmallestChunk = 4096;
 
 // Styles are never used (plain text only) and large positions let a pane hold more than 2 GB.
 constexpr long kDocumentOptions = QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE
@@ -85,19 +86,20 @@ void PaneControl::AppendText(const QByteArray &text)
 
 void PaneControl::LoadFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw platform::Failure(file.errorString());
+    // Only a regular file is read, and up to its end rather than its size: a file under /proc
+    // says 0 and still holds text.
+    platform::RegularFile file(path);
     const qint64 size = file.size();
     beginDocument(size);
-    QByteArray chunk(std::clamp<qint64>(size, 1, kChunkSize), Qt::Uninitialized);
+    QByteArray chunk(std::clamp<qint64>(size, kSmallestChunk, kChunkSize), Qt::Uninitialized);
     for (;;) {
-        const qint64 got = file.read(chunk.data(), chunk.size());
-        if (got < 0) {
-            const QString why = file.errorString();
+        qint64 got = 0;
+        try {
+            got = file.read(chunk.data(), chunk.size());
+        } catch (const platform::Failure &) {
             beginDocument(0);
             endDocument();
-            throw platform::Failure(why);
+            throw;
         }
         if (got == 0)
             break;
@@ -151,8 +153,10 @@ bool PaneControl::focusNextPrevChild(bool next)
 void PaneControl::beginDocument(qint64 capacity)
 {
     // A fresh document per content frees the old one whole and starts with an empty history;
-    // it is created at its final size, so the appends never move the text.
-    const long document = SendScintilla(SCI_CREATEDOCUMENT, static_cast<unsigned long>(capacity + 1),
+    // it is created at its final size, so the appends never move the text. Room for two more
+    // bytes: the carriage return every open appends, and the terminator the engine adds when the
+    // text is read whole, which would otherwise make it regrow the document to twice its size.
+    const long document = SendScintilla(SCI_CREATEDOCUMENT, static_cast<unsigned long>(capacity + 2),
                                         kDocumentOptions);
     SendScintilla(SCI_SETDOCPOINTER, 0ul, document);
     SendScintilla(SCI_RELEASEDOCUMENT, 0ul, document);

@@ -3,6 +3,7 @@
 // tick of the scroll synchroniser that moves a 100 MB follower. Prints medians in milliseconds.
 // Run under QT_QPA_PLATFORM=offscreen.
 
+#include "benchpane.h"
 #include "paneaccessible.h"
 #include "panecontrol.h"
 #include "scrollsynchroniser.h"
@@ -73,7 +74,7 @@ struct Window
         layout->addWidget(left);
         layout->addWidget(right);
         for (PaneControl *pane : {left, right}) {
-            pane->SetText(text);
+            benchpane::setText(*pane, text);
             pane->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
         }
         widget.show();

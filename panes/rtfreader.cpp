@@ -101,8 +101,12 @@ public:
         return m_out;
     }
 
+    qsizetype savedStatesPeak() const { return m_savedStatesPeak; }
+
 private:
     // Nesting is kept as runs of equal states, so even millions of plain braces cost a few bytes.
+    // Deeper than any real document nests, a group that changes its state shares the innermost
+    // saved one, so braces that alternate states cannot grow the stack without end.
     struct Level
     {
         GroupState state;
@@ -112,10 +116,12 @@ private:
     void openGroup()
     {
         m_toSkip = 0;
-        if (!m_levels.empty() && m_levels.back().state == m_state)
+        if (!m_levels.empty()
+            && (m_levels.back().state == m_state || qsizetype(m_levels.size()) == kRtfSavedStatesLimit))
             ++m_levels.back().count;
         else
             m_levels.push_back({m_state, 1});
+        m_savedStatesPeak = std::max(m_savedStatesPeak, qsizetype(m_levels.size()));
         ++m_depth;
     }
 
@@ -339,6 +345,7 @@ private:
     GroupState m_state;
     std::vector<Level> m_levels;
     qint64 m_depth = 0;
+    qsizetype m_savedStatesPeak = 0;
     qint64 m_toSkip = 0;
     bool m_finished = false;
     QByteArray m_pendingBytes;
@@ -348,7 +355,11 @@ private:
 
 } // namespace
 
-QByteArray rtfToPlainText(QByteArrayView rtf)
+QByteArray rtfToPlainText(QByteArrayView rtf, qsizetype *savedStatesPeak)
 {
-    return RtfReader(rtf).read();
+    RtfReader reader(rtf);
+    QByteArray text = reader.read();
+    if (savedStatesPeak)
+        *savedStatesPeak = reader.savedStatesPeak();
+    return text;
 }

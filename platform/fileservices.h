@@ -16,10 +16,16 @@ public:
     /// True when a directory listing of plain files names `path`: folders, hidden files and
     /// anything that is not a regular file do not count. Never throws.
     virtual bool listsAsPlainFile(const QString &path) const = 0;
-    virtual QByteArray readAll(const QString &path) const = 0;
-    /// Replaces the file's content with `data` only once every byte is safely written; on any
-    /// failure the old file stays as it was and no temporary file remains. Writes through a
-    /// symbolic link to its target and keeps the file's permission bits.
+    /// The whole of a regular file (or a link to one) of at most `sizeLimit` bytes; anything else,
+    /// or a larger file, is refused without waiting and before it is read.
+    virtual QByteArray readAll(const QString &path, qint64 sizeLimit) const = 0;
+    /// Throws when something exists at `path` that is not a regular file or is larger than
+    /// `sizeLimit` bytes; nothing there passes.
+    virtual void refuseIrregularFile(const QString &path, qint64 sizeLimit) const = 0;
+    /// Replaces the file's content with `data`, every byte on disk before success is returned; on
+    /// any failure the old file stays as it was and no temporary file remains. Writes through a
+    /// symbolic link to its target and keeps the file's mode, owner, group and other names (hard
+    /// links); refuses anything but a regular file at once.
     virtual void writeAtomically(const QString &path, const QByteArray &data) = 0;
 };
 

@@ -2,6 +2,9 @@
 
 #include "applicationtitle.h"
 #include "failure.h"
+#include "regularfile.h"
+#include "safefilewriter.h"
+#include "unwritable.h"
 
 #include <QApplication>
 #include <QDir>
@@ -9,7 +12,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
-#include <QSaveFile>
 #include <QSettings>
 #include <QTime>
 
@@ -103,6 +105,15 @@ void QtSettingsStore::write(const QString &application, const QString &section, 
     settings.setValue(key, value);
     settings.endGroup();
     settings.sync();
+    // The switch's click shows no report of its own, so a choice that did not reach the disk is
+    // told on standard error, where the desktop's journal keeps it.
+    if (settings.status() != QSettings::NoError) {
+        const QString why = settings.status() == QSettings::FormatError
+                                ? QStringLiteral("The file holds no settings that can be read")
+                                : whyUnwritable(settings.fileName());
+        qWarning("The setting %s/%s was not stored in %s: %s", qUtf8Printable(section),
+                 qUtf8Printable(key), qUtf8Printable(settings.fileName()), qUtf8Printable(why));
+    }
 }
 
 QDateTime QtFileServices::lastModified(const QString &path) const
@@ -123,43 +134,19 @@ bool QtFileServices::listsAsPlainFile(const QString &path) const
     return !info.dir().entryList({info.fileName()}, QDir::Files | QDir::NoDotAndDotDot).isEmpty();
 }
 
-QByteArray QtFileServices::readAll(const QString &path) const
+QByteArray QtFileServices::readAll(const QString &path, qint64 sizeLimit) const
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(file.errorString());
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Failure(file.errorString());
-    return data;
+    return readRegularFile(path, sizeLimit);
+}
+
+void QtFileServices::refuseIrregularFile(const QString &path, qint64 sizeLimit) const
+{
+    platform::refuseIrregularFile(path, sizeLimit);
 }
 
 void QtFileServices::writeAtomically(const QString &path, const QByteArray &data)
 {
-    // The new file would be renamed over the old one, which needs no write permission on the old
-    // file itself: ask the system first, so a read-only file is refused with its own words.
-    const QByteArray target = QFile::encodeName(path);
-    struct stat info {};
-    if (::stat(target.constData(), &info) == 0) {
-        if (S_ISDIR(info.st_mode))
-            throw Failure(QString::fromLocal8Bit(std::strerror(EISDIR)));
-        if (::access(target.constData(), W_OK) != 0)
-            throw Failure(QString::fromLocal8Bit(std::strerror(errno)));
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Failure(file.errorString());
-    const qint64 written = file.write(data);
-    if (written != data.size()) {
-        // A short write on a full disk sets no error of its own: never let it replace the old file.
-        const QString why = file.error() != QFileDevice::NoError ? file.errorString()
-                                                                 : QStringLiteral("Disk full");
-        file.cancelWriting();
-        file.commit();
-        throw Failure(why);
-    }
-    if (!file.commit())
-        throw Failure(file.errorString());
+    SafeFileWriter(m_calls).write(QFile::encodeName(path), data);
 }
 
 void QtShell::openFolder(const QString &path)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform.h"
+#include "systemcalls.h"
 
 #include <QRandomGenerator>
 
@@ -37,8 +38,12 @@ class QtFileServices final : public FileServices
 public:
     QDateTime lastModified(const QString &path) const override;
     bool listsAsPlainFile(const QString &path) const override;
-    QByteArray readAll(const QString &path) const override;
+    QByteArray readAll(const QString &path, qint64 sizeLimit) const override;
+    void refuseIrregularFile(const QString &path, qint64 sizeLimit) const override;
     void writeAtomically(const QString &path, const QByteArray &data) override;
+
+private:
+    PosixSystemCalls m_calls;
 };
 
 class QtShell final : public Shell

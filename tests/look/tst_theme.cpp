@@ -24,7 +24,8 @@ class Unreadable final : public platform::FileServices
 public:
     QDateTime lastModified(const QString &path) const override { return real.lastModified(path); }
     bool listsAsPlainFile(const QString &path) const override { return real.listsAsPlainFile(path); }
-    QByteArray readAll(const QString &) const override { throw platform::Failure(QStringLiteral("Denied")); }
+    QByteArray readAll(const QString &, qint64) const override { throw platform::Failure(QStringLiteral("Denied")); }
+    void refuseIrregularFile(const QString &path, qint64 limit) const override { real.refuseIrregularFile(path, limit); }
     void writeAtomically(const QString &path, const QByteArray &data) override
     {
         real.writeAtomically(path, data);

@@ -42,8 +42,8 @@ qsizetype notFoundBoxes(const FakeMessageBoxes &messages)
 /// A scratch file system over a folder, so that even the superuser meets a read-only folder.
 struct ScratchMount
 {
-    explicit ScratchMount(const QString &folder)
-        : path(QFile::encodeName(folder)), ok(::mount("tmpfs", path.constData(), "tmpfs", 0, "size=64k") == 0) {}
+    explicit ScratchMount(const QString &folder, const char *size = "size=64k")
+        : path(QFile::encodeName(folder)), ok(::mount("tmpfs", path.constData(), "tmpfs", 0, size) == 0) {}
     ~ScratchMount() { if (ok) ::umount2(path.constData(), MNT_DETACH); }
     bool makeReadOnly() { return ::mount("tmpfs", path.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
     QByteArray path;
@@ -116,6 +116,8 @@ private slots:
     void saveLeavesTheFileAloneWhenCancelledOrRefused();
     void failedSaveKeepsTheOldFile_data();
     void failedSaveKeepsTheOldFile();
+    void fullDiskGivesOneReportAndKeepsTheOldFile_data();
+    void fullDiskGivesOneReportAndKeepsTheOldFile();
     void samplesNeverEmptyAPaneAndOfferTheFolder_data();
     void samplesNeverEmptyAPaneAndOfferTheFolder();
     void windowButtonsReachTheirPanes_data();
@@ -310,6 +312,60 @@ void TestPaneActions::failedSaveKeepsTheOldFile()
                  QStringLiteral("\r\nin Quillmere2021/08/31.Form1.PushButton2_Click at line 114\r\r")),
              qPrintable(found.constFirst().text));
     QCOMPARE(bench.pointer.value(), MousePointer::kDefault);
+}
+
+void TestPaneActions::fullDiskGivesOneReportAndKeepsTheOldFile_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("inPlace"); // forced by a second name for the file
+    QTest::addColumn<bool>("fits");    // in place, the old text's page is free again for the new one
+    for (const bool inPlace : {false, true})
+        for (const int size : {1, 600, 4096, 4097, 16384, 16385})
+            QTest::addRow("%s, %d bytes", inPlace ? "in place" : "replaced", size) << size << inPlace
+                                                                                   << (inPlace && size <= 4096);
+}
+
+void TestPaneActions::fullDiskGivesOneReportAndKeepsTheOldFile()
+{
+    QFETCH(int, size);
+    QFETCH(bool, inPlace);
+    QFETCH(bool, fits);
+    QTemporaryDir base;
+    const QString folder = base.filePath(QStringLiteral("disk"));
+    QVERIFY(QDir().mkdir(folder));
+    std::optional<ScratchMount> mount;
+    if (::geteuid() != 0 || !mount.emplace(folder, "size=16k").ok)
+        QSKIP("A small scratch file system needs the superuser.");
+    const QByteArray old(600, 'o');
+    const QString target = folder + QStringLiteral("/old.txt");
+    writeFile(target, old);
+    if (inPlace)
+        QCOMPARE(::link(QFile::encodeName(target).constData(), QFile::encodeName(folder + QStringLiteral("/other.txt")).constData()), 0);
+    {
+        // Fill every page that is left.
+        QFile filler(folder + QStringLiteral("/filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        while (filler.write(QByteArray(512, 'f')) == 512) {}
+    }
+    const QStringList before = entries(folder);
+
+    Bench bench;
+    bench.left.SetText(QByteArray(size, 'n'));
+    bench.fake.dialogs.saveAnswers = {target};
+    bench.fake.messages.answers = {MessageAnswer::Yes};
+    bench.actions.PushButton2_Click();
+
+    QCOMPARE(readFile(target), fits ? QByteArray(size, 'n') : old);
+    if (inPlace)
+        QCOMPARE(readFile(folder + QStringLiteral("/other.txt")), readFile(target));
+    QCOMPARE(entries(folder), before);
+    const QList<platform::MessageRequest> found = reports(bench.fake.messages);
+    QCOMPARE(found.size(), fits ? 0 : 1);
+    if (!fits)
+        QVERIFY2(found.constFirst().text.startsWith(QStringLiteral("No space left on device\r\nin Quillmere2021/08/31."
+                                                                   "Form1.PushButton2_Click at line 114\r\r")),
+                 qPrintable(found.constFirst().text));
+    QCOMPARE(entries(qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/brassfinch")), QStringList());
 }
 
 void TestPaneActions::samplesNeverEmptyAPaneAndOfferTheFolder_data()

@@ -13,6 +13,8 @@ private slots:
     void bodyTextIsReadExactly_data();
     void bodyTextIsReadExactly();
     void deepNestingNeedsNoCallStack();
+    void groupsThatEachChangeTheirStateKeepFewSavedStates_data();
+    void groupsThatEachChangeTheirStateKeepFewSavedStates();
     void otherCodePagesAreHonoured();
     void mangledDocumentsStillGiveValidUtf8();
 };
@@ -87,6 +89,39 @@ void TestRtfReader::deepNestingNeedsNoCallStack()
     skipped += "hidden" + QByteArray(kDepth, '}') + "shown}";
     QCOMPARE(rtfToPlainText(skipped), QByteArray("shown"));
     QCOMPARE(rtfToPlainText("{\\rtf1 " + QByteArray(1000000, '{')), QByteArray());
+}
+
+void TestRtfReader::groupsThatEachChangeTheirStateKeepFewSavedStates_data()
+{
+    QTest::addColumn<int>("depth");
+    QTest::newRow("a thousand deep") << 1000;
+    QTest::newRow("two hundred thousand deep") << 200000;
+}
+
+void TestRtfReader::groupsThatEachChangeTheirStateKeepFewSavedStates()
+{
+    // Each group flips the fallback count between 0 and 1, so \u233? shows the '?' only where
+    // the count is 0; after each of the outermost thousand groups closes, the state it restores
+    // shows.
+    QFETCH(int, depth);
+    constexpr int kChecked = 1000;
+    const auto uc = [](int group) { return group < 0 ? 1 : group % 2; };
+    const auto shown = [](int count) { return count ? QByteArray("\xc3\xa9") : QByteArray("\xc3\xa9?"); };
+    QByteArray rtf = "{\\rtf1 ";
+    for (int group = 0; group < depth; ++group)
+        rtf += "{\\uc" + QByteArray::number(uc(group)) + ' ';
+    rtf += "\\u233?";
+    QByteArray expected = shown(uc(depth - 1));
+    for (int group = depth - 1; group >= 0; --group) {
+        rtf += '}';
+        if (group < kChecked) {
+            rtf += "\\u233?";
+            expected += shown(uc(group - 1));
+        }
+    }
+    qsizetype peak = 0;
+    QCOMPARE(rtfToPlainText(rtf + '}', &peak), expected);
+    QVERIFY2(peak <= kRtfSavedStatesLimit, qPrintable(QString::number(peak)));
 }
 
 void TestRtfReader::otherCodePagesAreHonoured()

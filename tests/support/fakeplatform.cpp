@@ -68,9 +68,14 @@ bool FakeFileServices::listsAsPlainFile(const QString &path) const
     return (real ? *real : realFiles()).listsAsPlainFile(path);
 }
 
-QByteArray FakeFileServices::readAll(const QString &path) const
+QByteArray FakeFileServices::readAll(const QString &path, qint64 sizeLimit) const
 {
-    return (real ? *real : realFiles()).readAll(path);
+    return (real ? *real : realFiles()).readAll(path, sizeLimit);
+}
+
+void FakeFileServices::refuseIrregularFile(const QString &path, qint64 sizeLimit) const
+{
+    (real ? *real : realFiles()).refuseIrregularFile(path, sizeLimit);
 }
 
 void FakeFileServices::writeAtomically(const QString &path, const QByteArray &data)

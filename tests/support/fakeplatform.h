@@ -50,7 +50,8 @@ class FakeFileServices final : public platform::FileServices
 public:
     QDateTime lastModified(const QString &path) const override;
     bool listsAsPlainFile(const QString &path) const override;
-    QByteArray readAll(const QString &path) const override;
+    QByteArray readAll(const QString &path, qint64 sizeLimit) const override;
+    void refuseIrregularFile(const QString &path, qint64 sizeLimit) const override;
     void writeAtomically(const QString &path, const QByteArray &data) override;
 
     platform::FileServices *real = nullptr;

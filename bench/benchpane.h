@@ -1,0 +1,31 @@
+#pragma once
+
+// Every call the benchmarks make on a pane goes through here, so a change to the pane's
+// interface costs a few lines in one place.
+
+#include "messageboxes.h"
+#include "panecontrol.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace benchpane {
+
+/// Stands in for the message boxes: a benchmark has no one to answer one, so any box ends it.
+class NoBoxes final : public platform::MessageBoxes
+{
+public:
+    platform::MessageAnswer show(const platform::MessageRequest &request) override;
+};
+
+/// What the open action does to a pane: the pane loader, then the carriage return every open
+/// appends. A file that cannot be loaded ends the benchmark with a message.
+void open(PaneControl &pane, const QString &path);
+
+/// Replaces the whole content.
+void setText(PaneControl &pane, const QByteArray &text);
+
+/// The number of bytes the pane holds.
+qint64 byteCount(const PaneControl &pane);
+
+} // namespace benchpane

@@ -1,0 +1,498 @@
+// One measurement per process, so every figure starts from a fresh heap and a cold program:
+//
+//   brassfinch_bench make-log <path> <bytes> <seed>   log-like lines with some non-ASCII text;
+//                                                      the word "quokka" only in the last line
+//   brassfinch_bench make-line <path> <bytes>         one line, no line end
+//   brassfinch_bench baseline <file>       read in 4 MB chunks, decode to UTF-16, discard
+//   brassfinch_bench open <file>           load into a shown pane until it is painted
+//   brassfinch_bench long-line <file> [steps]  as open; also the paint alone and the median of
+//                                          a few page steps along the line
+//   brassfinch_bench type-end <file>       one character typed at the end until painted
+//   brassfinch_bench sync-tick <file>      one synchroniser tick moving a follower until drawn
+//   brassfinch_bench find-end <file>       the engine's search for the word in the last line
+//   brassfinch_bench samples <folder>      "Load Sample/Example Files" until its question is asked
+//   brassfinch_bench startup <folder>      process start until the main window is first painted
+//
+// Each prints one line "result ms=<n> rss_mb=<n> [name=<n> ...]": the figure in milliseconds and
+// the process's peak resident memory. Run under QT_QPA_PLATFORM=offscreen.
+
+#include "benchpane.h"
+#include "form1.h"
+#include "qtplatform.h"
+#include "scrollsynchroniser.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QStringDecoder>
+#include <QTest>
+#include <QTimer>
+
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace {
+
+constexpr qint64 kChunkSize = 4 * 1024 * 1024;
+constexpr int kRepeats = 11; // in-process repeats of the short operations; their median counts
+const QByteArray kNeedle = QByteArrayLiteral("quokka");
+
+double msSince(const QElapsedTimer &timer)
+{
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+long peakRssMb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024; // kilobytes on Linux
+}
+
+void report(double ms, const std::vector<std::pair<const char *, double>> &extras = {})
+{
+    std::printf("result ms=%.2f rss_mb=%ld", ms, peakRssMb());
+    for (const auto &[name, value] : extras)
+        std::printf(" %s=%.2f", name, value);
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+[[noreturn]] void fail(const char *what)
+{
+    std::fprintf(stderr, "%s\n", what);
+    std::exit(1);
+}
+
+// Counts the paint events a widget receives, so a measurement can be sure the paint happened.
+class PaintProbe : public QObject
+{
+public:
+    explicit PaintProbe(QWidget *widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// Paints the pane now and checks that it really was painted.
+void paintNow(PaneControl &pane, PaintProbe &probe)
+{
+    const int before = probe.paints;
+    pane.viewport()->repaint();
+    if (probe.paints == before)
+        fail("the pane was not painted");
+}
+
+// ---- files ----
+
+class FileWriter
+{
+public:
+    explicit FileWriter(const char *path)
+        : m_file(std::fopen(path, "wb"))
+    {
+        if (!m_file)
+            fail(std::strerror(errno));
+    }
+    ~FileWriter()
+    {
+        flush();
+        if (std::fclose(m_file) != 0)
+            fail(std::strerror(errno));
+    }
+    void add(const char *data, std::size_t size)
+    {
+        m_buffer.insert(m_buffer.end(), data, data + size);
+        if (m_buffer.size() >= kChunkSize)
+            flush();
+    }
+
+private:
+    void flush()
+    {
+        if (!m_buffer.empty() && std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file) != m_buffer.size())
+            fail(std::strerror(errno));
+        m_buffer.clear();
+    }
+    std::FILE *m_file;
+    std::vector<char> m_buffer;
+};
+
+// Lines of about 80 bytes, as a server log with some accented and symbol text would have.
+int makeLog(const char *path, qint64 bytes, unsigned seed)
+{
+    FileWriter out(path);
+    static const char *const levels[] = {"INFO ", "DEBUG", "WARN ", "INFO "};
+    static const char *const notes[] = {"café crème ✓", "naïve façade", "Grüße aus Köln", "déjà vu → ok"};
+    char line[160];
+    unsigned state = seed * 2654435761u + 1;
+    qint64 written = 0;
+    for (qint64 number = 0;; ++number) {
+        state = state * 1664525u + 1013904223u;
+        const int size = std::snprintf(line, sizeof line,
+                                       "2026-12-08 %02lld:%02lld:%02lld.%03u %s [worker-%02u] req %07lld in %3u ms %s\n",
+                                       (number / 3600000) % 24, (number / 60000) % 60, (number / 1000) % 60,
+                                       state % 1000, levels[(state >> 10) % 4], (state >> 12) % 64,
+                                       number % 10000000, (state >> 16) % 1000, notes[(state >> 20) % 4]);
+        if (written + size + 80 > bytes)
+            break;
+        out.add(line, size);
+        written += size;
+    }
+    const int size = std::snprintf(line, sizeof line, "2026-12-08 23:59:59.999 INFO  [worker-00] last line: %s\n",
+                                   kNeedle.constData());
+    out.add(line, size);
+    return 0;
+}
+
+int makeLongLine(const char *path, qint64 bytes)
+{
+    FileWriter out(path);
+    const char piece[] = "a long line without end, with déjà vu and Grüße; ";
+    for (qint64 written = 0; written + qint64(sizeof piece) - 1 <= bytes; written += sizeof piece - 1)
+        out.add(piece, sizeof piece - 1);
+    return 0;
+}
+
+// ---- the cases ----
+
+// What any program pays to get the text at all: read the file in chunks and decode it to UTF-16.
+int baseline(const QString &path)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        fail("cannot open the file");
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QByteArray chunk(kChunkSize, Qt::Uninitialized);
+    qint64 units = 0;
+    for (qint64 got; (got = file.read(chunk.data(), chunk.size())) > 0;) {
+        const QString text = decoder.decode(QByteArrayView(chunk.constData(), got));
+        units += text.size();
+    }
+    const double ms = msSince(timer);
+    if (units == 0)
+        fail("nothing decoded");
+    report(ms);
+    return 0;
+}
+
+// A lone pane of a usual window's size, shown and painted empty.
+struct ShownPane
+{
+    ShownPane()
+        : probe(pane.viewport())
+    {
+        pane.resize(900, 700);
+        pane.show();
+        QCoreApplication::processEvents();
+        paintNow(pane, probe);
+    }
+    PaneControl pane;
+    PaintProbe probe;
+};
+
+int open(const QString &path)
+{
+    ShownPane shown;
+    QElapsedTimer timer;
+    timer.start();
+    benchpane::open(shown.pane, path);
+    paintNow(shown.pane, shown.probe);
+    report(msSince(timer));
+    return 0;
+}
+
+int longLine(const QString &path, int steps)
+{
+    ShownPane shown;
+    PaneControl &pane = shown.pane;
+    QElapsedTimer timer;
+    timer.start();
+    benchpane::open(pane, path);
+    const double loaded = msSince(timer);
+    paintNow(pane, shown.probe);
+    const double total = msSince(timer);
+
+    // One page to the right along the line, as a user scrolling it with the scroll bar would.
+    std::vector<double> times;
+    const int page = pane.viewport()->width();
+    for (int step = 1; step <= steps; ++step) {
+        QElapsedTimer stepTimer;
+        stepTimer.start();
+        pane.setScrollPosition({step * page, 0});
+        paintNow(pane, shown.probe);
+        times.push_back(msSince(stepTimer));
+    }
+    if (pane.scrollPosition().x() == 0)
+        fail("the view did not move along the line");
+    report(total, {{"paint_ms", total - loaded}, {"scroll_ms", median(times)}});
+    return 0;
+}
+
+int typeEnd(const QString &path)
+{
+    ShownPane shown;
+    PaneControl &pane = shown.pane;
+    benchpane::open(pane, path);
+    pane.SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    pane.setFocus();
+    paintNow(pane, shown.probe);
+    const qint64 before = benchpane::byteCount(pane);
+    std::vector<double> times;
+    double first = 0;
+    for (int key = 0; key < kRepeats; ++key) {
+        QElapsedTimer timer;
+        timer.start();
+        QTest::keyClick(&pane, Qt::Key_X);
+        paintNow(pane, shown.probe);
+        times.push_back(msSince(timer));
+        if (key == 0)
+            first = times.back();
+    }
+    if (benchpane::byteCount(pane) != before + kRepeats)
+        fail("the typed characters did not reach the pane");
+    report(median(times), {{"first_ms", first}});
+    return 0;
+}
+
+// Two panes side by side, both holding the file with the caret at the end, left leading.
+int syncTick(const QString &path)
+{
+    // The engine reports caret moves only while accessibility is in use, which is where a large
+    // document's scrolls used to cost the most.
+    QAccessible::setActive(true);
+    QWidget window;
+    window.resize(900, 700);
+    auto *layout = new QHBoxLayout(&window);
+    auto *left = new PaneControl(&window);
+    auto *right = new PaneControl(&window);
+    layout->addWidget(left);
+    layout->addWidget(right);
+    PaintProbe probe(right->viewport());
+    for (PaneControl *pane : {left, right}) {
+        benchpane::open(*pane, path);
+        pane->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    }
+    window.show();
+    QCoreApplication::processEvents();
+    QAccessible::queryAccessibleInterface(left);
+    QAccessible::queryAccessibleInterface(right);
+
+    ScrollSynchroniser sync(left, right, [] { return 1; });
+    emit left->focusReceived();
+    const int lines = static_cast<int>(left->SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT));
+    std::vector<double> times;
+    for (int run = 0; run < kRepeats; ++run) {
+        // Far down on even runs, near the top on odd ones, so every tick really moves the follower.
+        const int line = run % 2 ? 1000 + run : std::max(0, lines - 2000 - run * 100);
+        left->setScrollPosition({0, line * left->lineHeight()});
+        left->viewport()->repaint();
+        paintNow(*right, probe);
+        QElapsedTimer timer;
+        timer.start();
+        sync.tick();
+        paintNow(*right, probe);
+        times.push_back(msSince(timer));
+        if (right->scrollPosition() != left->scrollPosition())
+            fail("the follower did not follow");
+    }
+    report(median(times));
+    return 0;
+}
+
+// There is no find feature yet: this times the engine's own search over the whole document, as
+// the floor any find built on it will pay for a word that only the last line holds.
+int findEnd(const QString &path)
+{
+    ShownPane shown;
+    PaneControl &pane = shown.pane;
+    benchpane::open(pane, path);
+    const auto length = static_cast<unsigned long>(benchpane::byteCount(pane));
+    const auto search = [&](unsigned long flags) {
+        std::vector<double> times;
+        for (int run = 0; run < 3; ++run) { // a whole-document pass: few repeats say enough
+            QElapsedTimer timer;
+            timer.start();
+            pane.SendScintilla(QsciScintillaBase::SCI_SETSEARCHFLAGS, flags);
+            pane.SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, 0ul, static_cast<long>(length));
+            const long found = pane.SendScintilla(QsciScintillaBase::SCI_SEARCHINTARGET,
+                                                  static_cast<unsigned long>(kNeedle.size()), kNeedle.constData());
+            times.push_back(msSince(timer));
+            if (found < 0 || found + 200 < static_cast<long>(length)) // the last line is far shorter
+                fail("the word was not found in the last line");
+        }
+        return median(times);
+    };
+    // A find box usually starts ignoring case; the exact-case search is the engine's fastest.
+    const double anyCase = search(0);
+    report(anyCase, {{"matchcase_ms", search(QsciScintillaBase::SCFIND_MATCHCASE)}});
+    return 0;
+}
+
+// ---- the main window ----
+
+class NoShell final : public platform::Shell
+{
+public:
+    void openFolder(const QString &) override {}
+    void openUrl(const QUrl &) override {}
+};
+
+// Notes when it is first asked, answers No, and ends the benchmark on any box but the expected one.
+class TimedQuestion final : public platform::MessageBoxes
+{
+public:
+    explicit TimedQuestion(const QElapsedTimer &timer)
+        : m_timer(timer) {}
+    platform::MessageAnswer show(const platform::MessageRequest &request) override
+    {
+        if (request.buttons != platform::MessageButtons::YesNo || askedAtMs)
+            return benchpane::NoBoxes().show(request);
+        askedAtMs = msSince(m_timer);
+        return platform::MessageAnswer::No;
+    }
+    std::optional<double> askedAtMs;
+
+private:
+    const QElapsedTimer &m_timer;
+};
+
+// `folder` stands in for the program's folder and holds Samples/sample1.txt and sample2.txt.
+int samples(const QString &folder)
+{
+    QElapsedTimer timer;
+    platform::QtPlatform real;
+    const platform::Platform fromQt = real.platform();
+    TimedQuestion question(timer);
+    NoShell shell;
+    Form1 window({fromQt.dialogs, question, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock, folder});
+    window.show();
+    QCoreApplication::processEvents();
+
+    timer.start();
+    QTest::mouseClick(window.PushButton9, Qt::LeftButton);
+    if (!question.askedAtMs)
+        fail("the question was never asked");
+    report(*question.askedAtMs);
+    return 0;
+}
+
+// Milliseconds since this process was started: from the launcher's clock reading when it passes
+// one (BRASSFINCH_BENCH_LAUNCH_NS, wall-clock nanoseconds), else from the kernel's start time,
+// which counts in clock ticks.
+double msSinceProcessStart()
+{
+    timespec now{};
+    if (const QByteArray launch = qgetenv("BRASSFINCH_BENCH_LAUNCH_NS"); !launch.isEmpty()) {
+        clock_gettime(CLOCK_REALTIME, &now);
+        return (now.tv_sec * 1e9 + now.tv_nsec - launch.toDouble()) / 1e6;
+    }
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        fail("cannot read the process start time");
+    const QByteArray line = stat.readAll();
+    // The fields after the command name (which may hold spaces) start at its closing parenthesis;
+    // the start time is field 22, the 20th after it.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    const double startTicks = fields.value(19).toDouble();
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return (now.tv_sec * 1e3 + now.tv_nsec / 1e6) - startTicks * 1000.0 / sysconf(_SC_CLK_TCK);
+}
+
+// The program's own start path, with a shell that opens nothing and no one to answer a box; `folder` is the program's folder (theme, pointer image, samples).
+int startup(QApplication &application, const QString &folder)
+{
+    QApplication::setApplicationName(QStringLiteral("brassfinch"));
+    QApplication::setDesktopFileName(QStringLiteral("org.tarnhollow.Brassfinch"));
+    platform::QtPlatform real;
+    const platform::Platform fromQt = real.platform();
+    benchpane::NoBoxes noBox;
+    NoShell shell;
+    Form1 window({fromQt.dialogs, noBox, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock, folder});
+    window.Form_Load();
+
+    struct FirstPaint : QObject
+    {
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint && !seenMs) {
+                seenMs = msSinceProcessStart();
+                QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+            }
+            return false;
+        }
+        std::optional<double> seenMs;
+    } firstPaint;
+    window.installEventFilter(&firstPaint);
+    window.show();
+    QTimer::singleShot(10000, &application, &QCoreApplication::quit);
+    QApplication::exec();
+    if (!firstPaint.seenMs)
+        fail("the main window was never painted");
+    report(*firstPaint.seenMs);
+    return 0;
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: brassfinch_bench <case> <file or folder> [...]; see the source's first lines\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc < 3)
+        return usage();
+    const QByteArray mode = argv[1];
+    if (mode == "make-log" && argc == 5)
+        return makeLog(argv[2], QByteArray(argv[3]).toLongLong(), QByteArray(argv[4]).toUInt());
+    if (mode == "make-line" && argc == 4)
+        return makeLongLine(argv[2], QByteArray(argv[3]).toLongLong());
+
+    QApplication application(argc, argv);
+    const QString path = QString::fromLocal8Bit(argv[2]);
+    const std::vector<std::pair<QByteArray, std::function<int()>>> cases{
+        {"baseline", [&] { return baseline(path); }},
+        {"open", [&] { return open(path); }},
+        {"long-line", [&] { return longLine(path, argc > 3 ? std::max(1, std::atoi(argv[3])) : 3); }},
+        {"type-end", [&] { return typeEnd(path); }},
+        {"sync-tick", [&] { return syncTick(path); }},
+        {"find-end", [&] { return findEnd(path); }},
+        {"samples", [&] { return samples(path); }},
+        {"startup", [&] { return startup(application, path); }},
+    };
+    for (const auto &[name, run] : cases) {
+        if (name == mode)
+            return run();
+    }
+    return usage();
+}

@@ -1,0 +1,131 @@
+#include "regularfile.h"
+
+#include "failure.h"
+
+#include <QFile>
+#include <QLocale>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+[[noreturn]] void failWithErrno()
+{
+    throw Failure(QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+QString kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a named pipe");
+    if (S_ISCHR(mode))
+        return QStringLiteral("a character device");
+    if (S_ISBLK(mode))
+        return QStringLiteral("a block device");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("something else");
+}
+
+void refuseUnlessRegular(mode_t mode)
+{
+    if (!S_ISREG(mode))
+        throw Failure(QStringLiteral("Is %1, not a regular file.").arg(kindOf(mode)));
+}
+
+[[noreturn]] void failTooLarge(qint64 sizeLimit)
+{
+    throw Failure(QStringLiteral("The file is larger than %1, too large to read.")
+                      .arg(QLocale::c().formattedDataSize(sizeLimit)));
+}
+
+} // namespace
+
+RegularFile::RegularFile(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    // Looked at first, so that no device is ever opened; looked at again through the descriptor,
+    // in case the name was swapped meanwhile. Opening without waiting returns at once for a pipe
+    // that has no writer.
+    struct stat info {};
+    if (::stat(name.constData(), &info) == 0)
+        refuseUnlessRegular(info.st_mode);
+    m_descriptor = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (m_descriptor < 0)
+        failWithErrno();
+    if (::fstat(m_descriptor, &info) != 0) {
+        const int error = errno;
+        ::close(m_descriptor);
+        errno = error;
+        failWithErrno();
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(m_descriptor);
+        refuseUnlessRegular(info.st_mode);
+    }
+    // Reads from a regular file wait for the disk as usual.
+    ::fcntl(m_descriptor, F_SETFL, ::fcntl(m_descriptor, F_GETFL) & ~O_NONBLOCK);
+    m_size = info.st_size;
+}
+
+RegularFile::~RegularFile()
+{
+    ::close(m_descriptor);
+}
+
+qint64 RegularFile::read(char *data, qint64 capacity)
+{
+    for (;;) {
+        const ssize_t got = ::read(m_descriptor, data, static_cast<size_t>(capacity));
+        if (got >= 0)
+            return got;
+        if (errno != EINTR)
+            failWithErrno();
+    }
+}
+
+QByteArray readRegularFile(const QString &path, qint64 sizeLimit)
+{
+    RegularFile file(path);
+    if (file.size() > sizeLimit)
+        failTooLarge(sizeLimit);
+    // One byte more than the limit allows shows a file that grew, or gave no size, past it.
+    QByteArray data(std::min(file.size(), sizeLimit) + 1, Qt::Uninitialized);
+    qint64 used = 0;
+    for (;;) {
+        if (used == data.size()) {
+            if (used > sizeLimit)
+                failTooLarge(sizeLimit);
+            data.resize(std::min(used * 2, sizeLimit + 1));
+        }
+        const qint64 got = file.read(data.data() + used, data.size() - used);
+        if (got == 0)
+            break;
+        used += got;
+    }
+    if (used > sizeLimit)
+        failTooLarge(sizeLimit);
+    data.truncate(used);
+    return data;
+}
+
+void refuseIrregularFile(const QString &path, qint64 sizeLimit)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return;
+    refuseUnlessRegular(info.st_mode);
+    if (info.st_size > sizeLimit)
+        failTooLarge(sizeLimit);
+}
+
+} // namespace platform

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace platform {
+
+/// A regular file open for reading. Anything else is refused before a byte is read, and without
+/// waiting: a named pipe would block until some other program writes to it, and a device such as
+/// /dev/zero never ends. Symbolic links are followed to what they name.
+class RegularFile
+{
+public:
+    /// Throws `Failure` with the system's message when `path` cannot be opened, and with one that
+    /// names what it is (a folder, a named pipe, a device, a socket) when it is no regular file.
+    explicit RegularFile(const QString &path);
+    ~RegularFile();
+    RegularFile(const RegularFile &) = delete;
+    RegularFile &operator=(const RegularFile &) = delete;
+
+    /// The size the file had when it was opened: a hint for sizing buffers, never the end (files
+    /// under /proc say 0 and still hold text, and a file may grow while it is read).
+    qint64 size() const { return m_size; }
+    /// Reads up to `capacity` bytes; 0 only at the end of the file. Throws `Failure` on an error.
+    qint64 read(char *data, qint64 capacity);
+
+private:
+    int m_descriptor = -1;
+    qint64 m_size = 0;
+};
+
+/// The whole of a regular file of at most `sizeLimit` bytes. A larger one is refused, before
+/// it is read when its size says so, and as soon as the reading passes the limit otherwise.
+QByteArray readRegularFile(const QString &path, qint64 sizeLimit);
+
+/// Throws `Failure` when something exists at `path` that is not a regular file or is larger than
+/// `sizeLimit` bytes. Nothing there, or nothing that can be looked at, passes.
+void refuseIrregularFile(const QString &path, qint64 sizeLimit);
+
+} // namespace platform
