@@ -39,6 +39,12 @@ install(FILES "${CMAKE_SOURCE_DIR}/dist/${BRASSFINCH_APP_ID}.metainfo.xml"
     DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
 install(FILES "${CMAKE_SOURCE_DIR}/dist/${BRASSFINCH_APP_ID}.svg"
     DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps")
+file(GLOB BRASSFINCH_ICON_PNGS CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/dist/icons/*/${BRASSFINCH_APP_ID}.png")
+foreach(png IN LISTS BRASSFINCH_ICON_PNGS)
+    get_filename_component(size_dir "${png}" DIRECTORY)
+    get_filename_component(size "${size_dir}" NAME)
+    install(FILES "${png}" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}/apps")
+endforeach()
 
 # Debian wants compressed manual pages and changelogs, without time stamps so builds repeat.
 find_program(BRASSFINCH_GZIP gzip REQUIRED)

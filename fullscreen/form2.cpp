@@ -50,15 +50,21 @@ void Form2::buildLayout()
     font.setPointSizeF(9);
     font.setBold(true);
     setFont(font);
-    paint(this, Qt::black, Qt::green);
+    // Only the background: a text colour set here would reach the panes' scroll bars too.
+    paintBackground(this, Qt::black);
     resize(twipsToPixels(6870), twipsToPixels(5010));
 
-    auto pane = [this](const QString &name, float left) {
+    // The panes, scroll bars included, look as in the main window: every colour of the main
+    // window's pane, even those it inherits there, is set here, so none comes from this window.
+    QPalette mainPaneLook = m_main.left->palette();
+    mainPaneLook.setResolveMask(~QPalette::ResolveMask(0));
+    auto pane = [this, &mainPaneLook](const QString &name, float left) {
         auto *p = new PaneControl(this);
         p->setObjectName(name);
         p->setAccessibleName(name);
         p->setGeometry(twipsRect(left, 480, 3360, 4335));
         p->setPaper(Qt::white);
+        p->setPalette(mainPaneLook);
         // Key preview: the window sees Escape before the pane that has the focus.
         p->installEventFilter(this);
         p->viewport()->installEventFilter(this);
@@ -98,9 +104,13 @@ void Form2::Form_Load()
 
 void Form2::showOn(QScreen *screen)
 {
-    if (screen)
-        setGeometry(screen->availableGeometry());
-    showMaximized();
+    // The whole screen, panels included, on the main window's screen; the geometry holds where
+    // no window manager carries out the full-screen state.
+    if (screen) {
+        setScreen(screen);
+        setGeometry(screen->geometry());
+    }
+    showFullScreen();
 }
 
 void Form2::discard()

@@ -13,7 +13,7 @@ class QTimer;
 class ScrollSynchroniser;
 namespace platform { class MessageBoxes; }
 
-/// The full-screen view: both texts side by side on a black, borderless, maximised window.
+/// The full-screen view: both texts side by side on a black, borderless window over the whole screen.
 /// Created once; every entry loads it anew, and closing it puts its texts back into the main
 /// window's panes. Escape, from wherever the focus is, leaves it.
 class Form2 : public QWidget
@@ -36,8 +36,7 @@ public:
     void load();
     bool isLoaded() const { return m_loaded; }
 
-    /// Shows the window maximised on the given screen. It covers the screen's available area
-    /// even where no window manager carries out the maximising.
+    /// Shows the window full screen on the given screen, covering its panels too.
     void showOn(QScreen *screen);
 
     /// Closes the window without putting its texts back: the program is ending.

@@ -42,6 +42,10 @@ PaneControl::PaneControl(QWidget *parent)
     SendScintilla(SCI_SETSCROLLWIDTH, 1ul);
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1ul);
     viewport()->setMouseTracking(true);
+    // A click gives the focus to the first control up from the clicked one that takes focus on
+    // a click, so a click on a scroll bar would focus the pane and make it lead. A click into the
+    // text focuses the pane all the same, through the editor's own press handling.
+    setFocusPolicy(Qt::TabFocus);
 
     beginDocument(0);
     endDocument();

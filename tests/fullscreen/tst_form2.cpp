@@ -7,6 +7,8 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 
 #include <memory>
@@ -48,6 +50,8 @@ private slots:
     void roundTripKeepsTextsByteForByte();
     void eachWindowsTimerAlignsItsPanesAsTheSwitchSays_data();
     void eachWindowsTimerAlignsItsPanesAsTheSwitchSays();
+    void panesScrollBarsLookAsInTheMainWindow_data();
+    void panesScrollBarsLookAsInTheMainWindow();
 };
 
 void TestForm2::roundTripKeepsTextsByteForByte_data()
@@ -81,7 +85,10 @@ void TestForm2::roundTripKeepsTextsByteForByte()
 
     Form2 &full = main.enterFullScreen();
     QVERIFY(!main.form->isVisible());
-    QVERIFY(full.windowState() & Qt::WindowMaximized);
+    // Over the whole of the main window's screen, desktop panels included.
+    QVERIFY(full.windowState() & Qt::WindowFullScreen);
+    QCOMPARE(full.screen(), main.form->screen());
+    QCOMPARE(full.geometry(), full.screen()->geometry());
     QCOMPARE(full.RichTextBox1->bytes(), left);
     QCOMPARE(full.RichTextBox2->bytes(), right);
     QVERIFY(main.fake.messages.shown.isEmpty());
@@ -173,6 +180,27 @@ void TestForm2::eachWindowsTimerAlignsItsPanesAsTheSwitchSays()
         PaneControl *other = window == 1 ? form.fullScreenWindow()->RichTextBox1 : form.RichTextBox1;
         QCOMPARE(other->scrollPosition(), QPoint(0, 0));
     }
+}
+
+void TestForm2::panesScrollBarsLookAsInTheMainWindow_data()
+{
+    QTest::addColumn<QPalette::ColorRole>("role");
+    QTest::newRow("arrows, window text") << QPalette::WindowText;
+    QTest::newRow("arrows, button text") << QPalette::ButtonText;
+    QTest::newRow("corner and groove") << QPalette::Window;
+}
+
+void TestForm2::panesScrollBarsLookAsInTheMainWindow()
+{
+    QFETCH(QPalette::ColorRole, role);
+    MainWindow main;
+    Form2 &full = main.enterFullScreen();
+    const QColor expected = main.form->RichTextBox1->verticalScrollBar()->palette().color(role);
+    for (PaneControl *pane : {full.RichTextBox1, full.RichTextBox2})
+        for (QScrollBar *bar : {pane->verticalScrollBar(), pane->horizontalScrollBar()})
+            QCOMPARE(bar->palette().color(role), expected);
+    // Only the notice is green.
+    QCOMPARE(full.Label1->palette().color(QPalette::WindowText), QColor(0, 255, 0));
 }
 
 QTEST_MAIN(TestForm2)

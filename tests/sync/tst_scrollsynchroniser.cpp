@@ -53,6 +53,8 @@ private slots:
     void followerTakesLeaderPositionOnlyWhenSwitchIsOnAndLeaderKnown_data();
     void followerTakesLeaderPositionOnlyWhenSwitchIsOnAndLeaderKnown();
     void pointerPassingOverFollowerMakesItLead();
+    void clickOnFollowerScrollBarStealsNoLead_data();
+    void clickOnFollowerScrollBarStealsNoLead();
 };
 
 void TestScrollSynchroniser::followerTakesLeaderPositionOnlyWhenSwitchIsOnAndLeaderKnown_data()
@@ -117,6 +119,49 @@ void TestScrollSynchroniser::pointerPassingOverFollowerMakesItLead()
     QTest::mouseMove(pair.right->viewport(), QPoint(60, 40));
     QCOMPARE(pair.sync->ActivePane(), Leader::Right);
     QVERIFY(!pair.right->hasFocus());
+}
+
+void TestScrollSynchroniser::clickOnFollowerScrollBarStealsNoLead_data()
+{
+    QTest::addColumn<Leader>("leader");
+    QTest::addColumn<Qt::Orientation>("bar");
+    for (Leader leader : {Leader::Left, Leader::Right})
+        for (Qt::Orientation bar : {Qt::Vertical, Qt::Horizontal})
+            QTest::addRow("%s leads, %s bar", leader == Leader::Left ? "left" : "right",
+                          bar == Qt::Vertical ? "vertical" : "horizontal")
+                << leader << bar;
+}
+
+void TestScrollSynchroniser::clickOnFollowerScrollBarStealsNoLead()
+{
+    QFETCH(Leader, leader);
+    QFETCH(Qt::Orientation, bar);
+    PanePair pair;
+    PaneControl *leading = leader == Leader::Left ? pair.left : pair.right;
+    PaneControl *follower = leader == Leader::Left ? pair.right : pair.left;
+    leading->setFocus(Qt::MouseFocusReason);
+    QTRY_VERIFY(leading->hasFocus());
+    emit leading->focusReceived(); // the left pane had the focus already
+    pair.sync->tick();
+    const QPoint position = follower->scrollPosition();
+
+    // A click in the page area near the far end of the follower's scroll bar pages it on.
+    QScrollBar *scrollBar = bar == Qt::Vertical ? follower->verticalScrollBar() : follower->horizontalScrollBar();
+    QTRY_VERIFY(scrollBar->maximum() > 0);
+    const QPoint farEnd = bar == Qt::Vertical ? QPoint(scrollBar->width() / 2, scrollBar->height() * 3 / 4)
+                                              : QPoint(scrollBar->width() * 3 / 4, scrollBar->height() / 2);
+    QTest::mouseClick(scrollBar, Qt::LeftButton, {}, farEnd);
+    QVERIFY2(follower->scrollPosition() != position, "the click did not scroll the follower");
+
+    QVERIFY(leading->hasFocus());
+    QCOMPARE(pair.sync->ActivePane(), leader);
+    pair.sync->tick();
+    QCOMPARE(follower->scrollPosition(), position);
+
+    // A click into its text still gives the follower the focus and the lead.
+    QTest::mouseClick(follower->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    QVERIFY(follower->hasFocus());
+    QCOMPARE(pair.sync->ActivePane(), leader == Leader::Left ? Leader::Right : Leader::Left);
 }
 
 QTEST_MAIN(TestScrollSynchroniser)
