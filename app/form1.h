@@ -5,6 +5,8 @@
 #include "panes/commondialog.h"
 #include "platform/platform.h"
 
+#include <QStringList>
+#include <QUrl>
 #include <QWidget>
 
 #include <functional>
@@ -12,6 +14,8 @@
 
 class Form2;
 class PaneControl;
+class PaneFileStatus;
+enum class DropTarget;
 class QCheckBox;
 class QGroupBox;
 class QPushButton;
@@ -65,10 +69,15 @@ public:
     /// The full-screen view, once it has been shown.
     Form2 *fullScreenWindow() const { return m_fullScreen.get(); }
 
+    /// The file status of pane 1 (left) or 2 (right).
+    PaneFileStatus &fileStatus(int pane) const;
+
 public slots:
     void PushButton2_Click();
-    void PushButton3_Click();
-    void PushButton4_Click();
+    // "Open File 1" and "Open File 2". Given `named` paths (from the command line or a drop),
+    // they take them as the dialog's answer instead of asking.
+    void PushButton3_Click(const QStringList &named = {});
+    void PushButton4_Click(const QStringList &named = {});
     void PushButton5_Click();
     void PushButton6_Click();
     void PushButton7_Click();
@@ -106,6 +115,8 @@ private:
     void Form_Unload();
     void Timer1_Timer();
     Form2 &loadedFullScreen();
+    void filesDropped(const QList<QUrl> &urls, DropTarget target);
+    void showFileStatus(QWidget *frame, PaneControl *pane, const QString &description);
 
     // Start-up steps owned by the look of the window.
     void applyVisualTheme();
