@@ -1,11 +1,5 @@
 #include "app/filedrop.h"
-#include "app/form1.h"
-#include "tests/support/fakeplatform.h"
-#include "tests/support/testfiles.h"
-#include "textpane/panecontrol.h"
 
-#include <QMimeData>
-#include <QTemporaryDir>
 #include <QTest>
 
 using Urls = QList<QUrl>;
@@ -16,7 +10,6 @@ class TestFileDrop : public QObject
 private slots:
     void dropRulesPickPanesAndRefuseWhatIsNoFile_data();
     void dropRulesPickPanesAndRefuseWhatIsNoFile();
-    void dropsReachTheOpenActionAndTextStaysAnEdit();
 };
 
 void TestFileDrop::dropRulesPickPanesAndRefuseWhatIsNoFile_data()
@@ -54,33 +47,5 @@ void TestFileDrop::dropRulesPickPanesAndRefuseWhatIsNoFile()
     QVERIFY2(refusal.isEmpty() ? plan.refusal.isEmpty() : plan.refusal.startsWith(refusal), qPrintable(plan.refusal));
 }
 
-void TestFileDrop::dropsReachTheOpenActionAndTextStaysAnEdit()
-{
-    QTemporaryDir dir;
-    writeFile(dir.filePath("a.txt"), "A");
-    FakePlatform fake;
-    Form1 form(fake.platform());
-    form.RichTextBox1->setBytes("one");
-    QMimeData text, file, folder;
-    text.setText("drop");
-    file.setUrls({QUrl::fromLocalFile(dir.filePath("a.txt"))});
-    folder.setUrls({QUrl::fromLocalFile(dir.path())});
-
-    for (auto [target, data] : {std::pair<QWidget *, QMimeData *>{form.RichTextBox1->viewport(), &text},
-                                {form.RichTextBox2->viewport(), &file}, {&form, &folder}}) {
-        QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-        QDropEvent drop(QPointF(2, 2), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &enter);
-        QApplication::sendEvent(target, &drop);
-        QVERIFY2(drop.isAccepted(), target->metaObject()->className());
-        QCoreApplication::processEvents();
-    }
-
-    QCOMPARE(form.RichTextBox1->bytes(), QByteArray("dropone"));
-    QCOMPARE(form.RichTextBox2->bytes(), QByteArray("A\r"));
-    QCOMPARE(fake.messages.shown.size(), 1);
-    QVERIFY(fake.messages.shown[0].text.startsWith("A folder cannot"));
-}
-
-QTEST_MAIN(TestFileDrop)
+QTEST_GUILESS_MAIN(TestFileDrop)
 #include "tst_filedrop.moc"

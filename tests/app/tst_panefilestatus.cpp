@@ -5,6 +5,7 @@
 #include "textpane/panecontrol.h"
 
 #include <QGroupBox>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,7 +19,7 @@ private slots:
 
 void TestPaneFileStatus::paneSaysWhichFileAndWhetherItWasEdited_data()
 {
-    QTest::addColumn<QStringList>("steps"); // on the right pane
+    QTest::addColumn<QStringList>("steps"); // on the right pane; a folder is dropped beside the panes
     QTest::addColumn<QString>("shown");     // "%1": the scratch folder
 
     const QString loaded = "%1/a.txt \u2014 unchanged since it was loaded";
@@ -33,6 +34,9 @@ void TestPaneFileStatus::paneSaysWhichFileAndWhetherItWasEdited_data()
     QTest::newRow("then a missing one") << QStringList{"open a.txt", "open none.txt"} << "No file";
     QTest::newRow("type into nothing") << QStringList{"type"} << "No file \u2014 edited";
     QTest::newRow("samples") << QStringList{"type", "samples"} << "%1/Samples/sample2.txt \u2014 unchanged since it was loaded";
+    QTest::newRow("drop a file") << QStringList{"type", "drop a.txt"} << loaded;
+    QTest::newRow("drop text") << QStringList{"open a.txt", "drop text"} << edited;
+    QTest::newRow("drop a folder") << QStringList{"open a.txt", "drop Samples"} << loaded;
     QTest::newRow("full screen") << QStringList{"open a.txt", "full screen"} << loaded;
     QTest::newRow("typed before full screen") << QStringList{"open a.txt", "type", "full screen", "full screen"} << edited;
     QTest::newRow("typed in full screen") << QStringList{"open a.txt", "full screen type"} << edited;
@@ -69,6 +73,16 @@ void TestPaneFileStatus::paneSaysWhichFileAndWhetherItWasEdited()
             form.PushButton6_Click();
         if (step == "samples")
             form.PushButton9_Click();
+        if (step.startsWith("drop")) {
+            QMimeData data;
+            step.endsWith("text") ? data.setText("t") : data.setUrls({QUrl::fromLocalFile(name)});
+            QWidget *target = step.endsWith("Samples") ? static_cast<QWidget *>(&form) : pane->viewport();
+            QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &enter);
+            QApplication::sendEvent(target, &drop);
+            QCoreApplication::processEvents();
+        }
         if (step.startsWith("full screen")) {
             form.PushButton1_Click();
             if (step.endsWith("type"))
@@ -82,6 +96,8 @@ void TestPaneFileStatus::paneSaysWhichFileAndWhetherItWasEdited()
         QCOMPARE(widget->toolTip(), expected);
         QCOMPARE(widget->accessibleDescription(), expected);
     }
+    if (steps.contains("drop Samples"))
+        QVERIFY(fake.messages.shown.value(0).text.startsWith("A folder cannot"));
     // The left pane keeps its own.
     QCOMPARE(form.Frame1->toolTip().section(' ', 0, 0),
              steps.contains("samples") ? dir.filePath("Samples/sample1.txt") : QStringLiteral("No"));
