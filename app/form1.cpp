@@ -80,11 +80,12 @@ Form1::Form1(const platform::Platform &platform, QWidget *parent)
     }
     auto *drops = new FileDrops([this](const QList<QUrl> &urls, DropTarget target) { filesDropped(urls, target); },
                                 this);
+    // The text area receives drops over the text, the pane those over its scroll bars.
     drops->watch(this, DropTarget::Window);
-    drops->watch(Frame1, DropTarget::LeftPane);
-    drops->watch(RichTextBox1->viewport(), DropTarget::LeftPane);
-    drops->watch(Frame3, DropTarget::RightPane);
-    drops->watch(RichTextBox2->viewport(), DropTarget::RightPane);
+    for (QWidget *left : {static_cast<QWidget *>(Frame1), static_cast<QWidget *>(RichTextBox1), RichTextBox1->viewport()})
+        drops->watch(left, DropTarget::LeftPane);
+    for (QWidget *right : {static_cast<QWidget *>(Frame3), static_cast<QWidget *>(RichTextBox2), RichTextBox2->viewport()})
+        drops->watch(right, DropTarget::RightPane);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(ScrollSynchroniser::kTickInterval);

@@ -69,9 +69,6 @@ public:
     /// The full-screen view, once it has been shown.
     Form2 *fullScreenWindow() const { return m_fullScreen.get(); }
 
-    /// The file status of pane 1 (left) or 2 (right).
-    PaneFileStatus &fileStatus(int pane) const;
-
 public slots:
     void PushButton2_Click();
     // "Open File 1" and "Open File 2". Given `named` paths (from the command line or a drop),
@@ -116,6 +113,8 @@ private:
     void Timer1_Timer();
     Form2 &loadedFullScreen();
     void filesDropped(const QList<QUrl> &urls, DropTarget target);
+    /// The file status of pane 1 (left) or 2 (right).
+    PaneFileStatus &fileStatus(int pane) const;
     void showFileStatus(QWidget *frame, PaneControl *pane, const QString &description);
 
     // Start-up steps owned by the look of the window.
