@@ -1,0 +1,211 @@
+#include "find/textsearch.h"
+
+#include <QChar>
+#include <QList>
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+// Every character with a case lies below this; the supplementary planes above have none.
+constexpr char32_t kLastCased = 0x1FFFF;
+
+char32_t fold(char32_t c)
+{
+    return QChar::toCaseFolded(c);
+}
+
+QByteArray encode(char32_t c)
+{
+    QByteArray out;
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+// The length of the sequence a lead byte starts, or 0 for a byte that starts none.
+int sequenceLength(uchar lead)
+{
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead < 0xE0)
+        return 2;
+    if (lead >= 0xE0 && lead < 0xF0)
+        return 3;
+    if (lead >= 0xF0 && lead < 0xF5)
+        return 4;
+    return 0;
+}
+
+// The character whose sequence starts at `at`, or the replacement character where no valid one
+// does.
+char32_t decodeAt(const uchar *text, qint64 size, qint64 at)
+{
+    const int length = sequenceLength(text[at]);
+    if (length == 0 || at + length > size)
+        return kReplacement;
+    static constexpr uchar kLeadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    char32_t c = text[at] & kLeadBits[length];
+    for (int i = 1; i < length; ++i) {
+        if ((text[at + i] & 0xC0) != 0x80)
+            return kReplacement;
+        c = (c << 6) | (text[at + i] & 0x3F);
+    }
+    return encode(c).size() == length ? c : kReplacement; // no overlong forms
+}
+
+bool isWordCharacter(char32_t c)
+{
+    if (c < 0x80)
+        return c == '_' || (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+    return c != kReplacement && (QChar::isLetterOrNumber(c) || QChar::isMark(c));
+}
+
+// The character that ends just before `at`, or none at the start.
+bool wordCharacterBefore(const uchar *text, qint64 at)
+{
+    if (at == 0)
+        return false;
+    qint64 lead = at - 1;
+    while (lead > 0 && at - lead < 4 && (text[lead] & 0xC0) == 0x80)
+        --lead;
+    const int length = sequenceLength(text[lead]);
+    return lead + length == at && isWordCharacter(decodeAt(text, at, lead));
+}
+
+// Characters by their case folding, for those whose folding is another character.
+const std::unordered_multimap<char32_t, char32_t> &foldedFrom()
+{
+    static const auto table = [] {
+        std::unordered_multimap<char32_t, char32_t> map;
+        for (char32_t c = 0; c <= kLastCased; ++c) {
+            if ((c < 0xD800 || c > 0xDFFF) && fold(c) != c)
+                map.emplace(fold(c), c);
+        }
+        return map;
+    }();
+    return table;
+}
+
+// The UTF-8 forms a needle character may take in the text.
+std::vector<QByteArray> formsOf(char32_t c, bool matchCase)
+{
+    const QByteArray own = encode(c);
+    if (matchCase)
+        return {own};
+    const char32_t folded = fold(c);
+    std::vector<char32_t> candidates{folded};
+    const auto [first, last] = foldedFrom().equal_range(folded);
+    for (auto it = first; it != last; ++it)
+        candidates.push_back(it->second);
+    std::vector<QByteArray> forms;
+    for (char32_t candidate : candidates) {
+        QByteArray form = encode(candidate);
+        if (form.size() == own.size())
+            forms.push_back(std::move(form));
+    }
+    return forms;
+}
+
+} // namespace
+
+TextSearch::TextSearch(const QString &needle, SearchOptions options)
+    : m_needle(needle), m_options(options)
+{
+    for (char32_t c : needle.toUcs4()) { // a lone surrogate stays one, made a replacement here
+        if (c >= 0xD800 && c <= 0xDFFF)
+            c = kReplacement;
+        const qint64 offset = m_bytes.size();
+        const std::vector<QByteArray> forms = formsOf(c, options.matchCase);
+        m_bytes += forms.front();
+        m_allowed.resize(m_bytes.size());
+        for (const QByteArray &form : forms) {
+            for (qsizetype i = 0; i < form.size(); ++i)
+                m_allowed[offset + i].set(uchar(form[i]));
+        }
+        // Sets of bytes per position also let through mixtures of two forms.
+        if (forms.size() > 1 && forms.front().size() > 1)
+            m_verify.push_back({offset, forms.front().size(), fold(c)});
+    }
+
+    const qint64 m = m_bytes.size();
+    m_forwardShift.fill(m);
+    m_backwardShift.fill(m);
+    for (qint64 i = 0; i + 1 < m; ++i) {
+        for (int b = 0; b < 256; ++b) {
+            if (m_allowed[i][b])
+                m_forwardShift[b] = m - 1 - i;
+        }
+    }
+    for (qint64 i = m - 1; i >= 1; --i) {
+        for (int b = 0; b < 256; ++b) {
+            if (m_allowed[i][b])
+                m_backwardShift[b] = i;
+        }
+    }
+}
+
+TextMatch TextSearch::find(QByteArrayView text, qint64 begin, qint64 end, SearchDirection direction) const
+{
+    const qint64 m = m_bytes.size();
+    begin = std::max<qint64>(begin, 0);
+    end = std::min<qint64>(end, text.size());
+    if (m == 0 || end - begin < m)
+        return {};
+    const auto *data = reinterpret_cast<const uchar *>(text.data());
+    const qint64 size = text.size();
+
+    if (direction == SearchDirection::Forward) {
+        const std::bitset<256> &lastAllowed = m_allowed[m - 1];
+        for (qint64 at = begin; at <= end - m;) {
+            const uchar b = data[at + m - 1];
+            if (lastAllowed[b] && matchesAt(data, size, at))
+                return {at, m};
+            at += m_forwardShift[b];
+        }
+    } else {
+        const std::bitset<256> &firstAllowed = m_allowed[0];
+        for (qint64 at = end - m; at >= begin;) {
+            const uchar b = data[at];
+            if (firstAllowed[b] && matchesAt(data, size, at))
+                return {at, m};
+            at -= m_backwardShift[b];
+        }
+    }
+    return {};
+}
+
+bool TextSearch::matchesAt(const uchar *text, qint64 size, qint64 at) const
+{
+    const qint64 m = m_bytes.size();
+    for (qint64 i = 0; i < m; ++i) {
+        if (!m_allowed[i][text[at + i]])
+            return false;
+    }
+    for (const Folded &c : m_verify) {
+        if (sequenceLength(text[at + c.offset]) != c.length || fold(decodeAt(text, size, at + c.offset)) != c.fold)
+            return false;
+    }
+    if (m_options.wholeWord) {
+        if (wordCharacterBefore(text, at))
+            return false;
+        if (at + m < size && isWordCharacter(decodeAt(text, size, at + m)))
+            return false;
+    }
+    return true;
+}
