@@ -73,14 +73,20 @@ void FindBar::addPane(PaneControl *pane)
 void FindBar::openFind()
 {
     open(Mode::Find);
-    m_input->setFocus();
-    m_input->selectAll();
+    takeFocus();
 }
 
 void FindBar::openGoToLine()
 {
     open(Mode::GoToLine);
+    takeFocus();
+}
+
+void FindBar::takeFocus()
+{
+    // What is typed next replaces the last word or number.
     m_input->setFocus();
+    m_input->selectAll();
 }
 
 void FindBar::open(Mode mode)

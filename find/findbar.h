@@ -49,6 +49,7 @@ private:
     enum class Mode { Find, GoToLine };
 
     void open(Mode mode);
+    void takeFocus();
     void find(SearchDirection direction);
     void goToLine();
     void say(const QString &message);
