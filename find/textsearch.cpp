@@ -4,7 +4,12 @@
 #include <QList>
 
 #include <algorithm>
+#include <bit>
 #include <unordered_map>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -169,10 +174,50 @@ TextMatch TextSearch::find(QByteArrayView text, qint64 begin, qint64 end, Search
         return {};
     const auto *data = reinterpret_cast<const uchar *>(text.data());
     const qint64 size = text.size();
+    const bool forward = direction == SearchDirection::Forward;
+    qint64 low = begin;       // the first window start not yet looked at
+    qint64 high = end - m;    // the last one
 
-    if (direction == SearchDirection::Forward) {
+#if defined(__SSE2__)
+    // Sixteen windows at a time by their first and last bytes, where each takes at most two
+    // values: far fewer steps than the shifts below, which wait on each other's loads.
+    const auto pair = [](const std::bitset<256> &allowed, __m128i &a, __m128i &b) {
+        int values[2] = {-1, -1};
+        int count = 0;
+        for (int v = 0; v < 256; ++v) {
+            if (allowed[v] && count++ < 2)
+                values[count - 1] = v;
+        }
+        a = _mm_set1_epi8(char(values[0]));
+        b = _mm_set1_epi8(char(values[count > 1 ? 1 : 0]));
+        return count <= 2;
+    };
+    __m128i first0, first1, last0, last1;
+    if (pair(m_allowed[0], first0, first1) && pair(m_allowed[m - 1], last0, last1)) {
+        constexpr qint64 kBlock = 16;
+        const auto candidates = [&](qint64 at) {
+            const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + at));
+            const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + at + m - 1));
+            const __m128i both = _mm_and_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(head, first0), _mm_cmpeq_epi8(head, first1)),
+                _mm_or_si128(_mm_cmpeq_epi8(tail, last0), _mm_cmpeq_epi8(tail, last1)));
+            return unsigned(_mm_movemask_epi8(both));
+        };
+        for (; high - low + 1 >= kBlock; forward ? low += kBlock : high -= kBlock) {
+            const qint64 block = forward ? low : high - kBlock + 1;
+            for (unsigned bits = candidates(block); bits;) {
+                const int i = forward ? std::countr_zero(bits) : 31 - std::countl_zero(bits);
+                if (matchesAt(data, size, block + i))
+                    return {block + i, m};
+                bits &= ~(1u << i);
+            }
+        }
+    }
+#endif
+
+    if (forward) {
         const std::bitset<256> &lastAllowed = m_allowed[m - 1];
-        for (qint64 at = begin; at <= end - m;) {
+        for (qint64 at = low; at <= high;) {
             const uchar b = data[at + m - 1];
             if (lastAllowed[b] && matchesAt(data, size, at))
                 return {at, m};
@@ -180,7 +225,7 @@ TextMatch TextSearch::find(QByteArrayView text, qint64 begin, qint64 end, Search
         }
     } else {
         const std::bitset<256> &firstAllowed = m_allowed[0];
-        for (qint64 at = end - m; at >= begin;) {
+        for (qint64 at = high; at >= low;) {
             const uchar b = data[at];
             if (firstAllowed[b] && matchesAt(data, size, at))
                 return {at, m};

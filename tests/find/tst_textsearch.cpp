@@ -30,6 +30,7 @@ void TextSearchTest::findsWhereAnEditorWould_data()
     QTest::newRow("capital umlaut finds small") << "Grüße, ÜBER über" << "Über" << "" << 0 << -1 << 9;
     QTest::newRow("umlaut, exact case") << "über Über" << "Über" << "c" << 0 << -1 << 6;
     QTest::newRow("final sigma is a sigma") << "ΛΟΓΟΣ λογος" << "ΛΟΓΟΣ" << "b" << 0 << -1 << 11;
+    QTest::newRow("a sigma has three forms") << "a ΛΟΓΟΣ" << "λογος" << "" << 0 << -1 << 2;
     QTest::newRow("mixed byte forms are no match") << QString(QChar(0xA3A0)) << QString(QChar(0x13A0)) << "" << 0 << -1 << -1;
     QTest::newRow("three-byte other case") << QString(QChar(0xAB70)) << QString(QChar(0x13A0)) << "" << 0 << -1 << 0;
     QTest::newRow("whole word skips inside") << "concat cat" << "cat" << "w" << 0 << -1 << 7;
@@ -43,6 +44,8 @@ void TextSearchTest::findsWhereAnEditorWould_data()
     QTest::newRow("backward stops at end") << "ab ab ab" << "ab" << "b" << 0 << 7 << 3;
     QTest::newRow("backward stops at begin") << "ab ab ab" << "ab" << "b" << 4 << -1 << 6;
     QTest::newRow("neighbour outside range still counts") << "xab" << "ab" << "w" << 1 << -1 << -1;
+    QTest::newRow("first of several forward") << "ab ab ab ab ab ab ab ab ab" << "ab" << "" << 2 << -1 << 3;
+    QTest::newRow("last of several backward") << "ab ab ab ab ab ab ab ab ab" << "ab" << "b" << 0 << 25 << 21;
     QTest::newRow("nothing to find") << "ab" << "" << "" << 0 << -1 << -1;
 }
 
@@ -54,13 +57,17 @@ void TextSearchTest::findsWhereAnEditorWould()
     QFETCH(int, begin);
     QFETCH(int, end);
     QFETCH(int, expected);
-    const QByteArray bytes = text.toUtf8();
     const TextSearch search(needle, {how.contains('c'), how.contains('w')});
-    const TextMatch match = search.find(bytes, begin, end < 0 ? bytes.size() : end,
-                                        how.contains('b') ? SearchDirection::Backward : SearchDirection::Forward);
-    QCOMPARE(match.start, expected);
-    if (match.found())
-        QCOMPARE(match.length, needle.toUtf8().size());
+    const auto direction = how.contains('b') ? SearchDirection::Backward : SearchDirection::Forward;
+    // Alone, and amid enough padding that the text is scanned in blocks and the rest one by one.
+    for (const int pad : {0, 40}) {
+        const QByteArray bytes = QByteArray(pad, '.') + text.toUtf8() + QByteArray(pad, '.');
+        const TextMatch match = search.find(bytes, begin ? begin + pad : 0, end < 0 ? bytes.size() : end + pad, direction);
+        QVERIFY2(match.start == (expected < 0 ? -1 : expected + pad),
+                 qPrintable(QStringLiteral("padded by %1: found at %2").arg(pad).arg(match.start)));
+        if (match.found())
+            QCOMPARE(match.length, needle.toUtf8().size());
+    }
 }
 
 QTEST_GUILESS_MAIN(TextSearchTest)
