@@ -24,23 +24,7 @@ char32_t fold(char32_t c)
 
 QByteArray encode(char32_t c)
 {
-    QByteArray out;
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-    return out;
+    return QStringView(QChar::fromUcs4(c)).toUtf8();
 }
 
 // The length of the sequence a lead byte starts, or 0 for a byte that starts none.
@@ -71,7 +55,8 @@ char32_t decodeAt(const uchar *text, qint64 size, qint64 at)
             return kReplacement;
         c = (c << 6) | (text[at + i] & 0x3F);
     }
-    return encode(c).size() == length ? c : kReplacement; // no overlong forms
+    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000}; // shorter forms are not UTF-8
+    return c >= kLeast[length] && c <= 0x10FFFF ? c : kReplacement;
 }
 
 bool isWordCharacter(char32_t c)
@@ -132,7 +117,7 @@ std::vector<QByteArray> formsOf(char32_t c, bool matchCase)
 TextSearch::TextSearch(const QString &needle, SearchOptions options)
     : m_needle(needle), m_options(options)
 {
-    for (char32_t c : needle.toUcs4()) { // a lone surrogate stays one, made a replacement here
+    for (char32_t c : needle.toUcs4()) { // a lone surrogate has no UTF-8 form
         if (c >= 0xD800 && c <= 0xDFFF)
             c = kReplacement;
         const qint64 offset = m_bytes.size();
