@@ -141,7 +141,7 @@ void FindBar::find(SearchDirection direction)
     if (isHidden() || m_mode != Mode::Find)
         open(Mode::Find); // shows what is searched, and where the answer goes; the focus stays
     const SearchOptions options{m_matchCase->isChecked(), m_wholeWord->isChecked()};
-    if (m_search.needle() != text || !(m_search.options() == options))
+    if (m_search.needle() != text || m_search.options() != options)
         m_search = TextSearch(text, options);
 
     const FindOutcome outcome = findInPane(*m_pane, m_search, direction, coveredHeight());
@@ -165,7 +165,7 @@ void FindBar::goToLine()
     }
     // A number past the end goes to the last line, as far as the text reaches.
     close();
-    ::goToLine(*m_pane, line, coveredHeight());
+    ::goToLine(*m_pane, line);
     emit viewMoved(m_pane);
 }
 

@@ -57,7 +57,7 @@ void FindKeysTest::cleanup()
     m_fakes.reset();
 }
 
-// Words separated by spaces: ^F, ^G, F3, +F3, Enter, Esc; "case" ticks "Match case"; "R" focuses
+// Words separated by spaces: ^F, ^G, F3, +F3, Enter, +Enter, Esc; "case" ticks "Match case"; "R" focuses
 // the right pane; "hoverR" moves the pointer over it; anything else is typed.
 void FindKeysTest::run(const QString &script)
 {
@@ -67,8 +67,10 @@ void FindKeysTest::run(const QString &script)
             QTest::keyClick(focused, word == "^F" ? Qt::Key_F : Qt::Key_G, Qt::ControlModifier);
         else if (word == "F3" || word == "+F3")
             QTest::keyClick(focused, Qt::Key_F3, word == "F3" ? Qt::NoModifier : Qt::ShiftModifier);
-        else if (word == "Enter" || word == "Esc")
-            QTest::keyClick(focused, word == "Enter" ? Qt::Key_Return : Qt::Key_Escape);
+        else if (word == "Enter" || word == "+Enter")
+            QTest::keyClick(focused, Qt::Key_Return, word == "Enter" ? Qt::NoModifier : Qt::ShiftModifier);
+        else if (word == "Esc")
+            QTest::keyClick(focused, Qt::Key_Escape);
         else if (word == "case")
             m_bar->findChild<QCheckBox *>()->click();
         else if (word == "R")
@@ -95,6 +97,7 @@ void FindKeysTest::keysFindInThePaneLastFocused_data()
     QTest::newRow("F3 goes on past the selection") << "^F two Enter F3" << 1 << 4 << 7 << "" << "input" << 1;
     QTest::newRow("wrap to the top is told") << "^F two Enter F3 F3 F3 F3" << 1 << 0 << 3 << "Wrapped to the top" << "input" << 1;
     QTest::newRow("backward wraps to the bottom") << "^F two Enter +F3" << 1 << 16 << 19 << "Wrapped to the bottom" << "input" << 1;
+    QTest::newRow("shift+enter goes back") << "^F two Enter F3 +Enter" << 1 << 0 << 3 << "" << "input" << 1;
     QTest::newRow("match case is heeded") << "^F TWO case Enter" << 1 << 16 << 19 << "" << "input" << 1;
     QTest::newRow("not found moves nothing") << "^F two Enter ^F zzz Enter" << 1 << 0 << 3 << "Not found" << "input" << 1;
     QTest::newRow("escape gives the pane the focus") << "^F two Enter Esc" << 1 << 0 << 3 << "" << "RichTextBox1" << 1;
