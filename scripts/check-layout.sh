@@ -11,7 +11,7 @@ uses() {
         textpane|handlers|windowkit) echo "platform" ;;
         panes) echo "platform textpane handlers" ;;
         sync|find) echo "platform textpane" ;;
-        fullscreen) echo "platform textpane handlers windowkit sync" ;;
+        fullscreen) echo "platform textpane handlers windowkit sync find" ;;
         app) echo "platform textpane handlers windowkit panes sync find fullscreen" ;;
         *) echo "?" ;;
     esac
