@@ -3,6 +3,7 @@
 #include "handlers/guardedhandler.h"
 #include "handlers/mousepointer.h"
 #include "panes/commondialog.h"
+#include "panes/fileexists.h"
 #include "panes/panefiles.h"
 #include "panes/panefilestatus.h"
 #include "textpane/panecontrol.h"
@@ -32,6 +33,16 @@ void noteLoaded(PaneControl &pane, const QString &path)
 {
     if (PaneFileStatus *status = PaneFileStatus::of(pane))
         path.isEmpty() ? status->cleared() : status->loaded(path);
+}
+
+// Loads the file and, once it is in the pane, names it in `shown`. The loader reports a missing
+// file itself and returns as usual, leaving the pane as it was; a file that is there now is the
+// one that was loaded.
+void loadShown(const PaneFiles &io, PaneControl &pane, const QString &path, QString &shown)
+{
+    LoadPane(io, pane, path);
+    if (FileExists(io.files, path))
+        shown = path;
 }
 
 } // namespace
@@ -68,10 +79,7 @@ void PaneActions::open(GuardedHandler &h, PaneControl &pane, const OpenLines &n,
     if (n.busyAfterEmpty)
         h.step(n.busyAfterEmpty, busy);
     QString shown; // the last file that loaded
-    const auto load = [&](const QString &path) {
-        if (LoadPane(io, pane, path))
-            shown = path;
-    };
+    const auto load = [&](const QString &path) { loadShown(io, pane, path, shown); };
     if (h.test(n.oneTest, [&] { return paths.size() == 1; })) {
         QString path;
         h.step(n.takeOne, [&] { path = paths.value(0); });
@@ -130,9 +138,9 @@ void PaneActions::loadSamples(GuardedHandler &h, PaneControl &left, PaneControl 
     // The samples are never emptied first: a missing one leaves its pane, and what it shows, as
     // it was.
     h.step(104, [&] { path = m_platform.programDirectory + kLeftSample; });
-    h.step(106, [&] { if (LoadPane(io, left, path)) leftShown = path; });
+    h.step(106, [&] { loadShown(io, left, path, leftShown); });
     h.step(108, [&] { path = m_platform.programDirectory + kRightSample; });
-    h.step(110, [&] { if (LoadPane(io, right, path)) rightShown = path; });
+    h.step(110, [&] { loadShown(io, right, path, rightShown); });
     h.step(114, [&] { left.appendBytes(kLoadEnd); });
     h.step(116, [&] { right.appendBytes(kLoadEnd); });
     if (!leftShown.isEmpty())

@@ -10,19 +10,18 @@ using platform::MessageAnswer;
 using platform::MessageButtons;
 using platform::MessageIcon;
 
-bool LoadPane(PaneFiles io, PaneControl &pane, const QString &path)
+void LoadPane(PaneFiles io, PaneControl &pane, const QString &path)
 {
     if (!FileExists(io.files, path)) {
         io.messages.show({QStringLiteral("File not found"), QString(), MessageIcon::None,
                           MessageButtons::Ok, MessageAnswer::Ok});
-        return false;
+        return;
     }
     // The bytes go straight into the pane; only text that is not UTF-8 is converted afterwards,
     // from the pane's own copy, so a UTF-8 file is read once and never copied.
     pane.loadFile(path);
     if (std::optional<QByteArray> text = paneTextFromFile(pane.bytesView()))
         pane.setBytes(*text);
-    return true;
 }
 
 QString overwriteQuestion(const QString &path)
