@@ -58,7 +58,8 @@ else
 fi
 
 /usr/bin/python3 "$here/xwindow.py" close "$id"
-for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+# A loaded machine (the sanitizer build, tests running side by side) can take seconds to end.
+for _ in $(seq 200); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$app" 2>/dev/null; then echo "FAIL: closing the window did not end the program"; exit 1; fi
 wait "$app"
 status=$?
