@@ -26,6 +26,7 @@ enum class Fault { None, Error, ShortWrite, Interrupt, ErrorFromThenOn };
 class FaultyCalls final : public platform::SystemCalls
 {
 public:
+    explicit FaultyCalls(int failAt = -1, Fault fault = Fault::None, int error = 0) : failAt(failAt), fault(fault), error(error) {}
     int open(const char *path, int flags, mode_t mode) override { return strike("open") ? -1 : real.open(path, flags, mode); }
     ssize_t read(int fd, void *buffer, size_t count) override { return strike("read") ? -1 : real.read(fd, buffer, count); }
     ssize_t write(int fd, const void *buffer, size_t count) override
@@ -49,9 +50,9 @@ public:
     int mkdir(const char *path, mode_t mode) override { return strike("mkdir") ? -1 : real.mkdir(path, mode); }
 
     QStringList trace;
-    int failAt = -1;
-    Fault fault = Fault::None;
-    int error = 0;
+    const int failAt;
+    const Fault fault;
+    const int error;
 
 private:
     /// True when this call fails; a short write instead goes on with half the bytes.
@@ -177,10 +178,7 @@ private slots:
         QFETCH(bool, lastCall);
         Scene scene(inPlace);
         const ino_t inode = statOf(scene.target()).st_ino;
-        FaultyCalls calls;
-        calls.failAt = failAt;
-        calls.fault = fault;
-        calls.error = error;
+        FaultyCalls calls(failAt, fault, error);
         const QByteArray text = textOfSize(size);
         const QByteArray failure = scene.save(calls, text);
 
@@ -205,10 +203,7 @@ private slots:
     {
         // The disk fails for good once the old text is cut: nothing can be put back.
         Scene scene(true);
-        FaultyCalls calls;
-        calls.failAt = int(cleanTrace(true, "new").indexOf("ftruncate")) + 1;
-        calls.fault = Fault::ErrorFromThenOn;
-        calls.error = EIO;
+        FaultyCalls calls(int(cleanTrace(true, "new").indexOf("ftruncate")) + 1, Fault::ErrorFromThenOn, EIO);
         const QByteArray failure = scene.save(calls, "new");
         const QStringList copies = entries(scene.safety());
         QCOMPARE(copies.size(), 1);
@@ -243,13 +238,9 @@ private slots:
             QCOMPARE(::chmod(folder.constData(), 0555), 0);
         }
         const struct stat before = statOf(scene.target());
-        FaultyCalls calls;
-        if (kind == "owner refused by the system") {
-            // As where even the superuser may not give files away: the text goes in place instead.
-            calls.failAt = int(cleanTrace(false, "new text").indexOf("fchown"));
-            calls.fault = Fault::Error;
-            calls.error = EPERM;
-        }
+        // Where even the superuser may not give files away, the text goes in place instead.
+        FaultyCalls calls(kind == "owner refused by the system" ? int(cleanTrace(false, "new text").indexOf("fchown")) : -1,
+                          Fault::Error, EPERM);
         const QByteArray failure = scene.save(calls, "new text");
         ::chmod(folder.constData(), 0755);
 
