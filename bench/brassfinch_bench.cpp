@@ -392,7 +392,7 @@ int samples(const QString &folder)
     const platform::Platform fromQt = real.platform();
     TimedQuestion question(timer);
     NoShell shell;
-    Form1 window({fromQt.dialogs, question, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock, folder});
+    Form1 window({fromQt.dialogs, question, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock, folder, fromQt.progress});
     window.show();
     QCoreApplication::processEvents();
 
@@ -435,7 +435,7 @@ int startup(QApplication &application, const QString &folder)
     const platform::Platform fromQt = real.platform();
     benchpane::NoBoxes noBox;
     NoShell shell;
-    Form1 window({fromQt.dialogs, noBox, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock, folder});
+    Form1 window({fromQt.dialogs, noBox, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock, folder, fromQt.progress});
     window.Form_Load();
 
     struct FirstPaint : QObject

@@ -3,8 +3,12 @@
 #include "handlers/guardedhandler.h"
 #include "handlers/mousepointer.h"
 #include "panes/commondialog.h"
+#include "panes/fileexists.h"
 #include "panes/panefiles.h"
+#include "textpane/documentload.h"
 #include "textpane/panecontrol.h"
+
+#include <optional>
 
 namespace {
 
@@ -35,7 +39,7 @@ PaneActions::PaneActions(const platform::Platform &platform, MousePointer &point
 
 void PaneActions::open(GuardedHandler &h, PaneControl &pane, const OpenLines &n)
 {
-    const PaneFiles io{m_platform.files, m_platform.messages};
+    const PaneFiles io{m_platform.files, m_platform.messages, &m_platform.progress};
     const auto busy = [&] { m_pointer.setValue(PointerShape::Busy); };
 
     h.step(100, [&] { m_dialog.FileName.clear(); });
@@ -60,13 +64,18 @@ void PaneActions::open(GuardedHandler &h, PaneControl &pane, const OpenLines &n)
         h.step(n.loadOne, [&] { LoadPane(io, pane, path); });
     } else if (h.test(n.manyTest, [&] { return paths.size() >= 2; })) {
         // Each load replaces the last, so the pane ends with the last file; a missing or
-        // unreadable one is reported and the rest still load.
+        // unreadable one is reported and the rest still load. A load the user stops ends the
+        // list there: the pane stays empty and the files after it are not read.
+        bool stopped = false;
         for (const QString &chosen : std::as_const(paths)) {
             QString path;
             h.step(n.buildPath, [&] { path = chosen; });
-            h.step(n.loadMany, [&] { LoadPane(io, pane, path); });
+            h.step(n.loadMany, [&] { stopped = !LoadPane(io, pane, path); });
+            if (stopped)
+                break;
         }
     }
+    // Even after a stopped load: every open ends with one carriage return and the normal pointer.
     h.step(n.append, [&] { pane.appendBytes(kLoadEnd); });
     h.step(n.done, [&] { m_pointer.setValue(PointerShape::Default); });
 }
@@ -95,14 +104,25 @@ void PaneActions::clear(GuardedHandler &h, PaneControl &pane)
 
 void PaneActions::loadSamples(GuardedHandler &h, PaneControl &left, PaneControl &right)
 {
-    const PaneFiles io{m_platform.files, m_platform.messages};
+    const PaneFiles io{m_platform.files, m_platform.messages, &m_platform.progress};
     QString path;
+
+    // The right sample is read while the left one loads, and reaches its pane at its own step,
+    // after the left one's reports. A file that cannot be read early is read, and reported, there.
+    std::optional<DocumentLoad> rightEarly;
+    const QString rightPath = m_platform.programDirectory + kRightSample;
+    try {
+        if (FileExists(m_platform.files, rightPath))
+            rightEarly.emplace(right, rightPath);
+    } catch (const std::exception &) {
+        rightEarly.reset();
+    }
 
     // The samples are never emptied first: a missing one leaves its pane as it was.
     h.step(104, [&] { path = m_platform.programDirectory + kLeftSample; });
     h.step(106, [&] { LoadPane(io, left, path); });
     h.step(108, [&] { path = m_platform.programDirectory + kRightSample; });
-    h.step(110, [&] { LoadPane(io, right, path); });
+    h.step(110, [&] { LoadPane(io, right, path, path == rightPath && rightEarly ? &*rightEarly : nullptr); });
     h.step(114, [&] { left.appendBytes(kLoadEnd); });
     h.step(116, [&] { right.appendBytes(kLoadEnd); });
     const auto askToShowFolder = [&] {

@@ -2,6 +2,7 @@
 
 #include "platform/failure.h"
 #include "platform/regularfile.h"
+#include "textpane/documentload.h"
 #include "textpane/paneaccessible.h"
 
 #include <QFocusEvent>
@@ -11,8 +12,10 @@
 
 namespace {
 
-constexpr qint64 kChunkSize = 4 * 1024 * 1024;
-constexpr qint64 kSmallestChunk = 4096;
+// Room beyond the text a document is created with: the carriage return every open appends,
+// the terminator the engine adds when the text is read whole, and a first stretch of typing.
+// Without it the first key typed after a load makes the engine regrow the whole document.
+constexpr qint64 kSpareRoom = 64 * 1024;
 
 // Styles are never used (plain text only) and large positions let a pane hold more than 2 GB.
 constexpr long kDocumentOptions = QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE
@@ -84,28 +87,10 @@ void PaneControl::appendBytes(const QByteArray &bytes)
         followLineEnds();
 }
 
-void PaneControl::loadFile(const QString &path)
+bool PaneControl::loadFile(const QString &path, platform::LoadProgress *progress)
 {
-    // Only a regular file is read, and up to its end rather than its size: a file under /proc
-    // says 0 and still holds text.
-    platform::RegularFile file(path);
-    const qint64 size = file.size();
-    beginDocument(size);
-    QByteArray chunk(std::clamp<qint64>(size, kSmallestChunk, kChunkSize), Qt::Uninitialized);
-    for (;;) {
-        qint64 got = 0;
-        try {
-            got = file.read(chunk.data(), chunk.size());
-        } catch (const platform::Failure &) {
-            beginDocument(0);
-            endDocument();
-            throw;
-        }
-        if (got == 0)
-            break;
-        appendRaw(chunk.constData(), got);
-    }
-    endDocument();
+    DocumentLoad load(*this, path);
+    return load.finish(progress);
 }
 
 qint64 PaneControl::byteCount() const
@@ -153,12 +138,32 @@ bool PaneControl::focusNextPrevChild(bool next)
 void PaneControl::beginDocument(qint64 capacity)
 {
     // A fresh document per content frees the old one whole and starts with an empty history;
-    // it is created at its final size, so the appends never move the text. Room for two more
-    // bytes: the carriage return every open appends, and the terminator the engine adds when the
-    // text is read whole, which would otherwise make it regrow the document to twice its size.
-    const long document = SendScintilla(SCI_CREATEDOCUMENT, static_cast<unsigned long>(capacity + 2),
+    // it is created at its final size, so the appends never move the text.
+    const long document = SendScintilla(SCI_CREATEDOCUMENT, static_cast<unsigned long>(capacity + kSpareRoom),
                                         kDocumentOptions);
+    showDocument(document);
+}
+
+void *PaneControl::createLoader(qint64 size)
+{
+    return reinterpret_cast<void *>(
+        SendScintilla(SCI_CREATELOADER, static_cast<unsigned long>(size + kSpareRoom), kDocumentOptions));
+}
+
+void PaneControl::adoptDocument(void *document)
+{
+    if (!document) {
+        beginDocument(0);
+    } else {
+        showDocument(reinterpret_cast<long>(document));
+    }
+    endDocument();
+}
+
+void PaneControl::showDocument(long document)
+{
     SendScintilla(SCI_SETDOCPOINTER, 0ul, document);
+    // The pane's reference keeps the document; the one its creation gave is dropped.
     SendScintilla(SCI_RELEASEDOCUMENT, 0ul, document);
     SendScintilla(SCI_SETCODEPAGE, static_cast<unsigned long>(SC_CP_UTF8));
     SendScintilla(SCI_SETUNDOCOLLECTION, 0ul);
