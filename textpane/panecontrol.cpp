@@ -9,6 +9,8 @@
 #include <QFont>
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
 
 namespace {
 
@@ -100,9 +102,11 @@ qint64 PaneControl::byteCount() const
 
 QPoint PaneControl::scrollPosition() const
 {
-    const long firstLine = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+    // A point counts in int: past some 130 million lines it stays at the largest one rather than
+    // wrapping round to the top.
+    const qint64 y = static_cast<qint64>(SendScintilla(SCI_GETFIRSTVISIBLELINE)) * lineHeight();
     return {static_cast<int>(SendScintilla(SCI_GETXOFFSET)),
-            static_cast<int>(firstLine * lineHeight())};
+            static_cast<int>(std::min<qint64>(y, std::numeric_limits<int>::max()))};
 }
 
 void PaneControl::setScrollPosition(QPoint position)
@@ -190,11 +194,15 @@ void PaneControl::followLineEnds()
     const qint64 size = byteCount();
     const auto *data = size ? reinterpret_cast<const char *>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER))
                             : nullptr;
-    const char *end = data + size;
-    const char *cr = data ? std::find(data, end, '\r') : nullptr;
-    const char *lf = data ? std::find(data, end, '\n') : nullptr;
+    // Only a carriage return before the first line feed counts, so the search for one stops
+    // there: a large text without any is not read to its end twice.
+    const auto find = [](const char *from, qint64 length, char c) {
+        return length > 0 ? static_cast<const char *>(std::memchr(from, c, static_cast<size_t>(length))) : nullptr;
+    };
+    const char *lf = find(data, size, '\n');
+    const char *cr = find(data, lf ? lf - data : size, '\r');
     long mode = SC_EOL_LF;
-    if (cr && cr != end && (lf == end || cr < lf))
-        mode = (cr + 1 != end && cr[1] == '\n') ? SC_EOL_CRLF : SC_EOL_CR;
+    if (cr)
+        mode = (cr + 1 != data + size && cr[1] == '\n') ? SC_EOL_CRLF : SC_EOL_CR;
     SendScintilla(SCI_SETEOLMODE, static_cast<unsigned long>(mode));
 }
