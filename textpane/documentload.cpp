@@ -98,6 +98,9 @@ bool DocumentLoad::finish(platform::LoadProgress *progress)
         if (progress && !progress->advance(m_done))
             stopped = m_stop = true;
     }, kTickMs);
+    // A last report when the read is complete: a Cancel pressed at its very end counts too.
+    if (progress && !stopped && !progress->advance(m_done))
+        stopped = true;
     stop();
     if (progress)
         progress->end();
