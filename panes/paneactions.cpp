@@ -5,7 +5,6 @@
 #include "panes/commondialog.h"
 #include "panes/fileexists.h"
 #include "panes/panefiles.h"
-#include "textpane/documentload.h"
 #include "textpane/panecontrol.h"
 
 #include <optional>
@@ -109,7 +108,7 @@ void PaneActions::loadSamples(GuardedHandler &h, PaneControl &left, PaneControl 
 
     // The right sample is read while the left one loads, and reaches its pane at its own step,
     // after the left one's reports. A file that cannot be read early is read, and reported, there.
-    std::optional<DocumentLoad> rightEarly;
+    std::optional<PaneLoad> rightEarly;
     const QString rightPath = m_platform.programDirectory + kRightSample;
     try {
         if (FileExists(m_platform.files, rightPath))

@@ -1,7 +1,6 @@
 #include "panes/panefiles.h"
 
 #include "panes/fileexists.h"
-#include "panes/textdecoding.h"
 #include "platform/fileservices.h"
 #include "platform/messageboxes.h"
 #include "platform/quietwait.h"
@@ -42,7 +41,12 @@ void runAside(Work work)
 
 } // namespace
 
-bool LoadPane(PaneFiles io, PaneControl &pane, const QString &path, DocumentLoad *started)
+PaneLoad::PaneLoad(PaneControl &pane, const QString &path)
+    : load(pane, path, [this](QByteArrayView piece) { scan.add(piece); })
+{
+}
+
+bool LoadPane(PaneFiles io, PaneControl &pane, const QString &path, PaneLoad *started)
 {
     if (!FileExists(io.files, path)) {
         io.messages.show({QStringLiteral("File not found"), QString(), MessageIcon::None,
@@ -51,12 +55,16 @@ bool LoadPane(PaneFiles io, PaneControl &pane, const QString &path, DocumentLoad
     }
     // The bytes go straight into the pane; only text that is not UTF-8 is converted afterwards,
     // from the pane's own copy, so a UTF-8 file is read once and never copied.
-    const bool whole = started ? started->finish(io.progress) : pane.loadFile(path, io.progress);
-    if (!whole)
+    std::optional<PaneLoad> own;
+    PaneLoad &load = started ? *started : own.emplace(pane, path);
+    if (!load.load.finish(io.progress))
         return false;
+    const TextEncoding encoding = load.scan.encoding();
+    if (encoding == TextEncoding::Utf8)
+        return true;
     const QByteArrayView raw = pane.bytesView();
     std::optional<QByteArray> text;
-    runAside([&] { text = paneTextFromFile(raw); });
+    runAside([&] { text = paneTextFromFile(raw, encoding); });
     if (text)
         pane.setBytes(*text);
     return true;

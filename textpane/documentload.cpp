@@ -35,6 +35,7 @@ namespace {
 
 constexpr qint64 kChunkSize = 4 * 1024 * 1024;
 constexpr qint64 kSmallestChunk = 4096;
+constexpr int kChunksInFlight = 3;
 constexpr int kTickMs = 50;
 
 platform::Failure outOfMemory()
@@ -44,16 +45,20 @@ platform::Failure outOfMemory()
 
 } // namespace
 
-DocumentLoad::DocumentLoad(PaneControl &pane, const QString &path)
-    : m_pane(pane), m_fileName(QFileInfo(path).fileName())
+DocumentLoad::DocumentLoad(PaneControl &pane, const QString &path, Inspect inspect)
+    : m_pane(pane), m_fileName(QFileInfo(path).fileName()), m_inspect(std::move(inspect))
 {
     // Only a regular file is read, and up to its end rather than its size: a file under /proc
     // says 0 and still holds text.
     m_file = std::make_unique<platform::RegularFile>(path);
     m_loader = reinterpret_cast<engine::Loader *>(pane.createLoader(m_file->size()));
     if (!m_loader)
-        throw platform::Failure(outOfMemory());
-    m_worker = std::thread([this] { read(); });
+        throw outOfMemory();
+    const qint64 chunk = std::clamp<qint64>(m_file->size(), kSmallestChunk, kChunkSize);
+    for (int i = 0; i < kChunksInFlight; ++i)
+        m_empty.emplace_back(chunk, Qt::Uninitialized);
+    m_feeder = std::thread([this] { feed(); });
+    m_reader = std::thread([this] { read(); });
 }
 
 DocumentLoad::~DocumentLoad()
@@ -66,27 +71,82 @@ DocumentLoad::~DocumentLoad()
 void DocumentLoad::read()
 {
     try {
-        QByteArray chunk(std::clamp<qint64>(m_file->size(), kSmallestChunk, kChunkSize), Qt::Uninitialized);
-        while (!m_stop) {
+        for (;;) {
+            QByteArray chunk;
+            {
+                std::unique_lock lock(m_lock);
+                m_changed.wait(lock, [this] { return m_stop || !m_empty.empty(); });
+                if (m_stop)
+                    break;
+                chunk = std::move(m_empty.back());
+                m_empty.pop_back();
+            }
+            chunk.resize(chunk.capacity());
             const qint64 got = m_file->read(chunk.data(), chunk.size());
             if (got == 0)
                 break;
-            if (m_loader->AddData(chunk.constData(), got) != 0)
-                throw platform::Failure(outOfMemory());
-            m_done += got;
+            chunk.resize(got);
+            if (m_inspect)
+                m_inspect(chunk);
+            std::lock_guard lock(m_lock);
+            m_full.push_back(std::move(chunk));
+            m_changed.notify_all();
         }
     } catch (...) {
-        m_failure = std::current_exception();
+        fail();
+    }
+    std::lock_guard lock(m_lock);
+    m_readEnded = true;
+    m_changed.notify_all();
+}
+
+void DocumentLoad::feed()
+{
+    try {
+        for (;;) {
+            QByteArray chunk;
+            {
+                std::unique_lock lock(m_lock);
+                m_changed.wait(lock, [this] { return m_stop || m_readEnded || !m_full.empty(); });
+                if (m_stop || m_full.empty())
+                    break;
+                chunk = std::move(m_full.front());
+                m_full.pop_front();
+            }
+            if (m_loader->AddData(chunk.constData(), chunk.size()) != 0)
+                throw outOfMemory();
+            m_done += chunk.size();
+            std::lock_guard lock(m_lock);
+            m_empty.push_back(std::move(chunk));
+            m_changed.notify_all();
+        }
+    } catch (...) {
+        fail();
     }
     m_finished = true;
     m_wait.wake();
 }
 
+void DocumentLoad::fail()
+{
+    std::lock_guard lock(m_lock);
+    if (!m_failure)
+        m_failure = std::current_exception();
+    m_stop = true;
+    m_changed.notify_all();
+}
+
 void DocumentLoad::stop()
 {
-    m_stop = true;
-    if (m_worker.joinable())
-        m_worker.join();
+    {
+        std::lock_guard lock(m_lock);
+        m_stop = true;
+        m_changed.notify_all();
+    }
+    if (m_reader.joinable())
+        m_reader.join();
+    if (m_feeder.joinable())
+        m_feeder.join();
 }
 
 bool DocumentLoad::finish(platform::LoadProgress *progress)
@@ -95,8 +155,10 @@ bool DocumentLoad::finish(platform::LoadProgress *progress)
     if (progress)
         progress->begin(m_fileName, m_file->size());
     m_wait.run([this] { return m_finished.load(); }, [&] {
-        if (progress && !progress->advance(m_done))
-            stopped = m_stop = true;
+        if (progress && !progress->advance(m_done)) {
+            stopped = true;
+            stop();
+        }
     }, kTickMs);
     // A last report when the read is complete: a Cancel pressed at its very end counts too.
     if (progress && !stopped && !progress->advance(m_done))
