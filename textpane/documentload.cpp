@@ -51,9 +51,6 @@ DocumentLoad::DocumentLoad(PaneControl &pane, const QString &path, Inspect inspe
     // Only a regular file is read, and up to its end rather than its size: a file under /proc
     // says 0 and still holds text.
     m_file = std::make_unique<platform::RegularFile>(path);
-    m_loader = reinterpret_cast<engine::Loader *>(pane.createLoader(m_file->size()));
-    if (!m_loader)
-        throw outOfMemory();
     const qint64 chunk = std::clamp<qint64>(m_file->size(), kSmallestChunk, kChunkSize);
     for (int i = 0; i < kChunksInFlight; ++i)
         m_empty.emplace_back(chunk, Qt::Uninitialized);
@@ -103,6 +100,12 @@ void DocumentLoad::read()
 void DocumentLoad::feed()
 {
     try {
+        // Created here, so that the engine's clearing of the room for the whole text overlaps the
+        // first reads. Making a loader touches nothing of the pane but its engine's message
+        // switch; the loader belongs to no view until it is turned into a document.
+        m_loader = reinterpret_cast<engine::Loader *>(m_pane.createLoader(m_file->size()));
+        if (!m_loader)
+            throw outOfMemory();
         for (;;) {
             QByteArray chunk;
             {
@@ -170,7 +173,8 @@ bool DocumentLoad::finish(platform::LoadProgress *progress)
 
     engine::Loader *loader = std::exchange(m_loader, nullptr);
     if (stopped || m_failure) {
-        loader->Release();
+        if (loader)
+            loader->Release();
         m_pane.adoptDocument(nullptr);
         if (m_failure)
             std::rethrow_exception(m_failure);
