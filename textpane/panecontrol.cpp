@@ -46,6 +46,10 @@ PaneControl::PaneControl(QWidget *parent)
     SendScintilla(SCI_SETMODEVENTMASK, 0ul);
     SendScintilla(SCI_SETSCROLLWIDTH, 1ul);
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1ul);
+    // Laying a line out measures all of it; the layouts of the lines in view are kept, so a very
+    // long line is measured once rather than on every scroll step (measured: 2 s a step on a
+    // 1 MB line with only the caret's line kept, 0.1 s with the page's).
+    SendScintilla(SCI_SETLAYOUTCACHE, static_cast<unsigned long>(SC_CACHE_PAGE));
     viewport()->setMouseTracking(true);
     // A click gives the focus to the first control up from the clicked one that takes focus on
     // a click, so a click on a scroll bar would focus the pane and make it lead. A click into the

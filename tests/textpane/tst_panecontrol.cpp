@@ -1,5 +1,6 @@
 #include "platform/failure.h"
 #include "tests/support/fakeplatform.h"
+#include "tests/support/testfiles.h"
 #include "textpane/paneaccessible.h"
 #include "textpane/panecontrol.h"
 
@@ -126,10 +127,7 @@ void TestPaneControl::stoppedLoadLeavesThePaneEmptyAndAFinishedOneAsIfNew()
     QFETCH(int, stopAfter);
     const QByteArray text = longLines(3000, 50);
     const QString path = m_dir.filePath("loaded.txt");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(text), text.size());
-    file.close();
+    writeFile(path, text);
 
     PaneControl pane;
     pane.setBytes("old");
