@@ -6,6 +6,7 @@
 #include "app/startup.h"
 #include "app/visualtheme.h"
 #include "app/windowpointer.h"
+#include "find/findbar.h"
 #include "fullscreen/form2.h"
 #include "handlers/errorreport.h"
 #include "handlers/guardedhandler.h"
@@ -67,6 +68,10 @@ Form1::Form1(const platform::Platform &platform, QWidget *parent)
     m_synchroniser = new ScrollSynchroniser(RichTextBox1, RichTextBox2,
                                             [this] { return m_switch->state(); }, this);
     connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
+    auto *findBar = new FindBar(this);
+    findBar->addPane(RichTextBox1);
+    findBar->addPane(RichTextBox2);
+    connect(findBar, &FindBar::viewMoved, m_synchroniser, &ScrollSynchroniser::lead);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(ScrollSynchroniser::kTickInterval);

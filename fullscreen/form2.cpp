@@ -1,5 +1,6 @@
 #include "fullscreen/form2.h"
 
+#include "find/findbar.h"
 #include "fullscreen/form2layout.h"
 #include "handlers/guardedhandler.h"
 #include "sync/scrollsynchroniser.h"
@@ -35,6 +36,10 @@ Form2::Form2(platform::MessageBoxes &messages, MainWindow main)
 {
     buildLayout();
     m_synchroniser = new ScrollSynchroniser(RichTextBox1, RichTextBox2, m_main.switchState, this);
+    auto *findBar = new FindBar(this); // its Escape closes the bar, not the view
+    findBar->addPane(RichTextBox1);
+    findBar->addPane(RichTextBox2);
+    connect(findBar, &FindBar::viewMoved, m_synchroniser, &ScrollSynchroniser::lead);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(ScrollSynchroniser::kTickInterval);

@@ -10,13 +10,13 @@ uses() {
         platform) echo "" ;;
         textpane|handlers|windowkit) echo "platform" ;;
         panes) echo "platform textpane handlers" ;;
-        sync) echo "platform textpane" ;;
-        fullscreen) echo "platform textpane handlers windowkit sync" ;;
-        app) echo "platform textpane handlers windowkit panes sync fullscreen" ;;
+        sync|find) echo "platform textpane" ;;
+        fullscreen) echo "platform textpane handlers windowkit sync find" ;;
+        app) echo "platform textpane handlers windowkit panes sync find fullscreen" ;;
         *) echo "?" ;;
     esac
 }
-modules="platform textpane handlers windowkit panes sync fullscreen app"
+modules="platform textpane handlers windowkit panes sync find fullscreen app"
 
 status=0
 for module in $modules; do

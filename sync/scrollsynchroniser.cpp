@@ -17,6 +17,14 @@ void ScrollSynchroniser::follow(PaneControl *pane, Leader leader)
     connect(pane, &PaneControl::pointerMoved, this, [this, leader] { m_activePane = leader; });
 }
 
+void ScrollSynchroniser::lead(const PaneControl *pane)
+{
+    if (pane == m_left)
+        m_activePane = Leader::Left;
+    else if (pane == m_right)
+        m_activePane = Leader::Right;
+}
+
 void ScrollSynchroniser::tick()
 {
     if (m_switchState() != SwitchState::On)

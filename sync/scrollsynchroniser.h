@@ -27,6 +27,8 @@ public:
                        QObject *parent = nullptr);
 
     Leader ActivePane() const { return m_activePane; }
+    /// Makes `pane` the leader, as its focus would: a pane whose view a find moved keeps it.
+    void lead(const PaneControl *pane);
 
     /// One poll: when the switch is exactly on and a leader is known, the follower is put at the
     /// leader's position. The leader is never moved.

@@ -1,9 +1,11 @@
 #include "app/form1.h"
+#include "find/findbar.h"
 #include "fullscreen/form2.h"
 #include "sync/scrollsynchroniser.h"
 #include "tests/support/fakeplatform.h"
 #include "textpane/panecontrol.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -52,6 +54,7 @@ private slots:
     void eachWindowsTimerAlignsItsPanesAsTheSwitchSays();
     void panesScrollBarsLookAsInTheMainWindow_data();
     void panesScrollBarsLookAsInTheMainWindow();
+    void escapeInTheFindBarKeepsTheView();
 };
 
 void TestForm2::roundTripKeepsTextsByteForByte_data()
@@ -201,6 +204,22 @@ void TestForm2::panesScrollBarsLookAsInTheMainWindow()
             QCOMPARE(bar->palette().color(role), expected);
     // Only the notice is green.
     QCOMPARE(full.Label1->palette().color(QPalette::WindowText), QColor(0, 255, 0));
+}
+
+void TestForm2::escapeInTheFindBarKeepsTheView()
+{
+    MainWindow main;
+    main.form->RichTextBox1->setBytes("one two two");
+    Form2 &full = main.enterFullScreen();
+    QVERIFY(QTest::qWaitForWindowActive(&full));
+    QTest::keyClick(full.RichTextBox1, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("two"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(full.RichTextBox1->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART), 4);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!full.findChild<FindBar *>()->isVisible());
+    QVERIFY(full.isVisible());
+    QCOMPARE(QApplication::focusWidget(), full.RichTextBox1);
 }
 
 QTEST_MAIN(TestForm2)

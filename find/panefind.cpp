@@ -1,0 +1,68 @@
+#include "find/panefind.h"
+
+#include "textpane/panecontrol.h"
+
+#include <algorithm>
+
+namespace {
+
+using Sci = QsciScintillaBase;
+
+// After the engine scrolled the caret into view: a line that sits behind the covered bottom of
+// the view, or outside it, comes to the middle of what stays visible.
+void keepLineClear(PaneControl &pane, qint64 line, int coveredHeight)
+{
+    const int visibleHeight = pane.viewport()->height() - std::max(0, coveredHeight);
+    const qint64 visible = std::max<qint64>(1, visibleHeight / std::max(1, pane.lineHeight()));
+    const qint64 first = pane.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE);
+    if (line < first || line >= first + visible)
+        pane.SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(std::max<qint64>(0, line - visible / 2)));
+}
+
+} // namespace
+
+FindOutcome findInPane(PaneControl &pane, const TextSearch &search, SearchDirection direction, int coveredHeight)
+{
+    const QByteArrayView text = pane.bytesView();
+    const qint64 size = text.size();
+    const qint64 selectionStart = pane.SendScintilla(Sci::SCI_GETSELECTIONSTART);
+    const qint64 selectionEnd = pane.SendScintilla(Sci::SCI_GETSELECTIONEND);
+
+    FindOutcome outcome;
+    TextMatch match;
+    // The second pass covers only the matches the first could not reach.
+    const qint64 overlap = std::max<qint64>(0, search.byteLength() - 1);
+    if (direction == SearchDirection::Forward) {
+        match = search.find(text, selectionEnd, size, direction);
+        if (!match.found()) {
+            match = search.find(text, 0, selectionEnd + overlap, direction);
+            outcome.wrapped = match.found();
+        }
+    } else {
+        match = search.find(text, 0, selectionStart, direction);
+        if (!match.found()) {
+            match = search.find(text, selectionStart - overlap, size, direction);
+            outcome.wrapped = match.found();
+        }
+    }
+    if (!match.found())
+        return outcome;
+    outcome.found = true;
+    pane.SendScintilla(Sci::SCI_SETSEL, static_cast<unsigned long>(match.start), static_cast<long>(match.end()));
+    pane.SendScintilla(Sci::SCI_SCROLLRANGE, static_cast<unsigned long>(match.end()), static_cast<long>(match.start));
+    keepLineClear(pane, pane.SendScintilla(Sci::SCI_LINEFROMPOSITION, static_cast<unsigned long>(match.start)),
+                  coveredHeight);
+    return outcome;
+}
+
+qint64 lineCount(const PaneControl &pane)
+{
+    return pane.SendScintilla(Sci::SCI_GETLINECOUNT);
+}
+
+void goToLine(PaneControl &pane, qint64 line, int coveredHeight)
+{
+    const qint64 index = std::clamp<qint64>(line, 1, lineCount(pane)) - 1;
+    pane.SendScintilla(Sci::SCI_GOTOLINE, static_cast<unsigned long>(index));
+    keepLineClear(pane, index, coveredHeight);
+}
