@@ -1,10 +1,26 @@
+#include "app/commandline.h"
 #include "app/form1.h"
 #include "platform/qtplatform.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QTimer>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
+    // Read before the application starts, so help and usage errors need no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine line = parseCommandLine(arguments, QDir::currentPath());
+    if (!line.run) {
+        std::fputs(line.output.toLocal8Bit().constData(), stdout);
+        std::fputs(line.error.toLocal8Bit().constData(), stderr);
+        return line.exitStatus;
+    }
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("brassfinch"));
     QApplication::setDesktopFileName(QStringLiteral("org.tarnhollow.Brassfinch"));
@@ -13,5 +29,12 @@ int main(int argc, char *argv[])
     Form1 window(qtPlatform.platform());
     window.Form_Load();
     window.show();
+    // The named files open once the window is up, as if chosen with Open File 1 and Open File 2.
+    QTimer::singleShot(0, &window, [&window, files = line.files] {
+        if (files.size() > 0)
+            window.PushButton3_Click({files[0]});
+        if (files.size() > 1)
+            window.PushButton4_Click({files[1]});
+    });
     return QApplication::exec();
 }

@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include "app/cursorfile.h"
+#include "app/filedrop.h"
 #include "app/hoverfeedback.h"
 #include "app/skinframework.h"
 #include "app/startup.h"
@@ -12,6 +13,7 @@
 #include "handlers/guardedhandler.h"
 #include "panes/fileexists.h"
 #include "panes/paneactions.h"
+#include "panes/panefilestatus.h"
 #include "platform/applicationtitle.h"
 #include "sync/scrollsynchroniser.h"
 #include "sync/syncswitch.h"
@@ -23,6 +25,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QScreen>
@@ -54,8 +57,8 @@ Form1::Form1(const platform::Platform &platform, QWidget *parent)
     buildLayout();
     m_paneActions = std::make_unique<PaneActions>(m_platform, m_pointer, CommonDialog1);
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
-    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
-    connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
+    connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(); });
+    connect(PushButton4, &QPushButton::clicked, this, [this] { PushButton4_Click(); });
     connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
     connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
     connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
@@ -72,6 +75,22 @@ Form1::Form1(const platform::Platform &platform, QWidget *parent)
     findBar->addPane(RichTextBox1);
     findBar->addPane(RichTextBox2);
     connect(findBar, &FindBar::viewMoved, m_synchroniser, &ScrollSynchroniser::lead);
+
+    // Which file each pane shows, on its frame and on the pane, for the pointer and screen readers.
+    for (auto [frame, pane] : {std::pair{Frame1, RichTextBox1}, std::pair{Frame3, RichTextBox2}}) {
+        auto *status = new PaneFileStatus(*pane);
+        connect(status, &PaneFileStatus::changed, this,
+                [this, frame, pane](const QString &description) { showFileStatus(frame, pane, description); });
+        showFileStatus(frame, pane, status->description());
+    }
+    auto *drops = new FileDrops([this](const QList<QUrl> &urls, DropTarget target) { filesDropped(urls, target); },
+                                this);
+    // The text area receives drops over the text, the pane those over its scroll bars.
+    drops->watch(this, DropTarget::Window);
+    for (QWidget *left : {static_cast<QWidget *>(Frame1), static_cast<QWidget *>(RichTextBox1), RichTextBox1->viewport()})
+        drops->watch(left, DropTarget::LeftPane);
+    for (QWidget *right : {static_cast<QWidget *>(Frame3), static_cast<QWidget *>(RichTextBox2), RichTextBox2->viewport()})
+        drops->watch(right, DropTarget::RightPane);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(ScrollSynchroniser::kTickInterval);
@@ -178,16 +197,16 @@ void Form1::Form_Load()
 
 // The buttons' handlers: each names itself once, as the function it is, and hands its guarded
 // handler to the action behind it.
-void Form1::PushButton3_Click()
+void Form1::PushButton3_Click(const QStringList &named)
 {
     GuardedHandler h = guarded(__func__);
-    m_paneActions->open(h, *RichTextBox1, kOpenFile1Lines);
+    m_paneActions->open(h, *RichTextBox1, kOpenFile1Lines, named);
 }
 
-void Form1::PushButton4_Click()
+void Form1::PushButton4_Click(const QStringList &named)
 {
     GuardedHandler h = guarded(__func__);
-    m_paneActions->open(h, *RichTextBox2, kOpenFile2Lines);
+    m_paneActions->open(h, *RichTextBox2, kOpenFile2Lines, named);
 }
 
 void Form1::PushButton2_Click()
@@ -223,6 +242,36 @@ void Form1::PushButton9_Click()
 void Form1::Check1_Click()
 {
     runUnguarded(__func__, [this] { m_switch->record(); });
+}
+
+void Form1::filesDropped(const QList<QUrl> &urls, DropTarget target)
+{
+    runUnguarded(__func__, [&] {
+        const DropPlan plan = planDrop(urls, target, [](const QString &path) { return QFileInfo(path).isDir(); });
+        if (!plan.refusal.isEmpty()) {
+            m_platform.messages.show({plan.refusal, QString(), platform::MessageIcon::Warning,
+                                      platform::MessageButtons::Ok, platform::MessageAnswer::Ok});
+            return;
+        }
+        if (!plan.left.isEmpty())
+            PushButton3_Click({plan.left});
+        if (!plan.right.isEmpty())
+            PushButton4_Click({plan.right});
+    });
+}
+
+PaneFileStatus &Form1::fileStatus(int pane) const
+{
+    return *PaneFileStatus::of(pane == 1 ? *RichTextBox1 : *RichTextBox2);
+}
+
+void Form1::showFileStatus(QWidget *frame, PaneControl *pane, const QString &description)
+{
+    // The pointer rests on the pane's text area, which is a widget of its own.
+    for (QWidget *widget : {frame, static_cast<QWidget *>(pane), pane->viewport()}) {
+        widget->setToolTip(description);
+        widget->setAccessibleDescription(description);
+    }
 }
 
 void Form1::applyVisualTheme()
@@ -283,6 +332,10 @@ Form2 &Form1::loadedFullScreen()
         m_fullScreen = std::make_unique<Form2>(
             m_platform.messages,
             Form2::MainWindow{this, RichTextBox1, RichTextBox2, [this] { return m_switch->state(); }});
+        connect(m_fullScreen.get(), &Form2::textsGivenBack, this, [this](bool leftEdited, bool rightEdited) {
+            fileStatus(1).copiedBack(leftEdited);
+            fileStatus(2).copiedBack(rightEdited);
+        });
     }
     m_fullScreen->load();
     return *m_fullScreen;

@@ -5,6 +5,8 @@
 #include "panes/commondialog.h"
 #include "platform/platform.h"
 
+#include <QStringList>
+#include <QUrl>
 #include <QWidget>
 
 #include <functional>
@@ -12,6 +14,8 @@
 
 class Form2;
 class PaneControl;
+class PaneFileStatus;
+enum class DropTarget;
 class QCheckBox;
 class QGroupBox;
 class QPushButton;
@@ -67,8 +71,10 @@ public:
 
 public slots:
     void PushButton2_Click();
-    void PushButton3_Click();
-    void PushButton4_Click();
+    // "Open File 1" and "Open File 2". Given `named` paths (from the command line or a drop),
+    // they take them as the dialog's answer instead of asking.
+    void PushButton3_Click(const QStringList &named = {});
+    void PushButton4_Click(const QStringList &named = {});
     void PushButton5_Click();
     void PushButton6_Click();
     void PushButton7_Click();
@@ -106,6 +112,10 @@ private:
     void Form_Unload();
     void Timer1_Timer();
     Form2 &loadedFullScreen();
+    void filesDropped(const QList<QUrl> &urls, DropTarget target);
+    /// The file status of pane 1 (left) or 2 (right).
+    PaneFileStatus &fileStatus(int pane) const;
+    void showFileStatus(QWidget *frame, PaneControl *pane, const QString &description);
 
     // Start-up steps owned by the look of the window.
     void applyVisualTheme();

@@ -206,8 +206,12 @@ void Form2::Form_Unload()
 
 void Form2::giveTextsBack()
 {
+    // Replacing a text moves its pane's save point, so what was edited is told afterwards.
+    const bool leftEdited = m_main.left->isModified() || RichTextBox1->isModified();
+    const bool rightEdited = m_main.right->isModified() || RichTextBox2->isModified();
     m_main.left->setBytes(RichTextBox1->bytes());
     m_main.right->setBytes(RichTextBox2->bytes());
+    emit textsGivenBack(leftEdited, rightEdited);
 }
 
 void Form2::Timer1_Timer()

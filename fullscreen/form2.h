@@ -49,6 +49,11 @@ public:
     QLabel *Label1 = nullptr;
     QTimer *Timer1 = nullptr;
 
+signals:
+    /// The texts went back into the main window's panes; each flag tells whether that text had
+    /// changes not on disk, from before the view opened or made in it.
+    void textsGivenBack(bool leftEdited, bool rightEdited);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;

@@ -24,9 +24,14 @@ platform::FileDialogOptions CommonDialog::options() const
 
 bool CommonDialog::ShowOpen()
 {
-    m_fileNames = m_dialogs.getOpenFileNames(options());
-    FileName = m_fileNames.isEmpty() ? QString() : m_fileNames.constLast();
+    takeOpenAnswer(m_dialogs.getOpenFileNames(options()));
     return !m_fileNames.isEmpty();
+}
+
+void CommonDialog::takeOpenAnswer(const QStringList &paths)
+{
+    m_fileNames = paths;
+    FileName = m_fileNames.isEmpty() ? QString() : m_fileNames.constLast();
 }
 
 bool CommonDialog::ShowSave()

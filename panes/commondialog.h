@@ -19,6 +19,9 @@ public:
     /// no file is chosen. After several files, `FileName` holds the last of them (the one a
     /// pane ends up showing), and `FileNames` all of them in the dialog's order.
     bool ShowOpen();
+    /// Takes `paths` as the open dialog's answer without showing it: files named on the command
+    /// line or dropped onto the window.
+    void takeOpenAnswer(const QStringList &paths);
     /// Shows the save dialog, offering `FileName`. Returns false when the user cancelled; then
     /// `FileName` keeps its value.
     bool ShowSave();

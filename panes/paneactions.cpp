@@ -5,6 +5,7 @@
 #include "panes/commondialog.h"
 #include "panes/fileexists.h"
 #include "panes/panefiles.h"
+#include "panes/panefilestatus.h"
 #include "textpane/panecontrol.h"
 
 #include <optional>
@@ -29,6 +30,29 @@ const QString kSampleQuestion = QStringLiteral(
 // Every open or sample action leaves exactly one carriage return after the loaded text.
 const QByteArray kLoadEnd = QByteArrayLiteral("\r");
 
+// Tells the pane's file status, where it has one, what the action left in the pane.
+void noteLoaded(PaneControl &pane, const QString &path)
+{
+    if (PaneFileStatus *status = PaneFileStatus::of(pane))
+        path.isEmpty() ? status->cleared() : status->loaded(path);
+}
+
+// Loads the file and, once it is in the pane, names it in `shown`. The loader reports a missing
+// file itself and returns as usual, leaving the pane as it was; a file that is there now is the
+// one that was loaded. Returns false when the user stopped the load: the pane is empty then, and
+// `shown` names nothing.
+bool loadShown(const PaneFiles &io, PaneControl &pane, const QString &path, QString &shown,
+               PaneLoad *started = nullptr)
+{
+    if (!LoadPane(io, pane, path, started)) {
+        shown.clear();
+        return false;
+    }
+    if (FileExists(io.files, path))
+        shown = path;
+    return true;
+}
+
 } // namespace
 
 PaneActions::PaneActions(const platform::Platform &platform, MousePointer &pointer, CommonDialog &dialog)
@@ -36,7 +60,7 @@ PaneActions::PaneActions(const platform::Platform &platform, MousePointer &point
 {
 }
 
-void PaneActions::open(GuardedHandler &h, PaneControl &pane, const OpenLines &n)
+void PaneActions::open(GuardedHandler &h, PaneControl &pane, const OpenLines &n, const QStringList &named)
 {
     const PaneFiles io{m_platform.files, m_platform.messages, &m_platform.progress};
     const auto busy = [&] { m_pointer.setValue(PointerShape::Busy); };
@@ -45,7 +69,12 @@ void PaneActions::open(GuardedHandler &h, PaneControl &pane, const OpenLines &n)
     h.step(102, [&] { m_dialog.Flags = kDialogFlags; });
     h.step(104, [&] { m_dialog.DialogTitle = kOpenTitle; });
     h.step(106, [&] { m_dialog.Filter = kOpenFilter; });
-    h.step(108, [&] { m_dialog.ShowOpen(); });
+    h.step(108, [&] {
+        if (named.isEmpty())
+            m_dialog.ShowOpen();
+        else
+            m_dialog.takeOpenAnswer(named);
+    });
     if (h.test(n.cancelTest, [&] { return m_dialog.FileName.isEmpty(); }))
         return;
     if (n.busyBeforeSplit)
@@ -57,10 +86,12 @@ void PaneActions::open(GuardedHandler &h, PaneControl &pane, const OpenLines &n)
     h.step(n.empty, [&] { pane.setBytes({}); });
     if (n.busyAfterEmpty)
         h.step(n.busyAfterEmpty, busy);
+    QString shown; // the last file that loaded
+    const auto load = [&](const QString &path) { return loadShown(io, pane, path, shown); };
     if (h.test(n.oneTest, [&] { return paths.size() == 1; })) {
         QString path;
         h.step(n.takeOne, [&] { path = paths.value(0); });
-        h.step(n.loadOne, [&] { LoadPane(io, pane, path); });
+        h.step(n.loadOne, [&] { load(path); });
     } else if (h.test(n.manyTest, [&] { return paths.size() >= 2; })) {
         // Each load replaces the last, so the pane ends with the last file; a missing or
         // unreadable one is reported and the rest still load. A load the user stops ends the
@@ -69,13 +100,15 @@ void PaneActions::open(GuardedHandler &h, PaneControl &pane, const OpenLines &n)
         for (const QString &chosen : std::as_const(paths)) {
             QString path;
             h.step(n.buildPath, [&] { path = chosen; });
-            h.step(n.loadMany, [&] { stopped = !LoadPane(io, pane, path); });
+            h.step(n.loadMany, [&] { stopped = !load(path); });
             if (stopped)
                 break;
         }
     }
     // Even after a stopped load: every open ends with one carriage return and the normal pointer.
     h.step(n.append, [&] { pane.appendBytes(kLoadEnd); });
+    // The pane was emptied, so what it holds now is the last file that loaded, or nothing.
+    noteLoaded(pane, shown);
     h.step(n.done, [&] { m_pointer.setValue(PointerShape::Default); });
 }
 
@@ -92,19 +125,30 @@ void PaneActions::save(GuardedHandler &h, PaneControl &pane)
     if (h.test(110, [&] { return !chosen || path.isEmpty(); }))
         return;
     h.step(112, [&] { m_pointer.setValue(PointerShape::Busy); });
-    h.step(114, [&] { SavePane({m_platform.files, m_platform.messages}, pane, path); });
+    h.step(114, [&] {
+        if (SavePane({m_platform.files, m_platform.messages}, pane, path))
+            if (PaneFileStatus *status = PaneFileStatus::of(pane))
+                status->saved(path);
+    });
     h.step(116, [&] { m_pointer.setValue(PointerShape::Default); });
 }
 
 void PaneActions::clear(GuardedHandler &h, PaneControl &pane)
 {
-    h.step(100, [&] { pane.setBytes({}); });
+    h.step(100, [&] {
+        pane.setBytes({});
+        noteLoaded(pane, QString());
+    });
 }
 
 void PaneActions::loadSamples(GuardedHandler &h, PaneControl &left, PaneControl &right)
 {
     const PaneFiles io{m_platform.files, m_platform.messages, &m_platform.progress};
     QString path;
+    QString leftShown;
+    QString rightShown;
+    bool leftWhole = true;
+    bool rightWhole = true;
 
     // The right sample is read while the left one loads, and reaches its pane at its own step,
     // after the left one's reports. A file that cannot be read early is read, and reported, there.
@@ -117,13 +161,20 @@ void PaneActions::loadSamples(GuardedHandler &h, PaneControl &left, PaneControl 
         rightEarly.reset();
     }
 
-    // The samples are never emptied first: a missing one leaves its pane as it was.
+    // The samples are never emptied first: a missing one leaves its pane, and what it shows, as
+    // it was. A stopped load leaves it empty, showing no file.
     h.step(104, [&] { path = m_platform.programDirectory + kLeftSample; });
-    h.step(106, [&] { LoadPane(io, left, path); });
+    h.step(106, [&] { leftWhole = loadShown(io, left, path, leftShown); });
     h.step(108, [&] { path = m_platform.programDirectory + kRightSample; });
-    h.step(110, [&] { LoadPane(io, right, path, path == rightPath && rightEarly ? &*rightEarly : nullptr); });
+    h.step(110, [&] {
+        rightWhole = loadShown(io, right, path, rightShown, path == rightPath && rightEarly ? &*rightEarly : nullptr);
+    });
     h.step(114, [&] { left.appendBytes(kLoadEnd); });
     h.step(116, [&] { right.appendBytes(kLoadEnd); });
+    if (!leftShown.isEmpty() || !leftWhole)
+        noteLoaded(left, leftShown);
+    if (!rightShown.isEmpty() || !rightWhole)
+        noteLoaded(right, rightShown);
     const auto askToShowFolder = [&] {
         return m_platform.messages.show({kSampleQuestion, QString(), platform::MessageIcon::None,
                                          platform::MessageButtons::YesNo, platform::MessageAnswer::Yes})

@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 
 #include <QString>
+#include <QStringList>
 
 class CommonDialog;
 class GuardedHandler;
@@ -49,8 +50,9 @@ class PaneActions
 public:
     PaneActions(const platform::Platform &platform, MousePointer &pointer, CommonDialog &dialog);
 
-    /// Asks for one or more files and loads them into `pane`, the last one staying.
-    void open(GuardedHandler &h, PaneControl &pane, const OpenLines &lines);
+    /// Asks for one or more files and loads them into `pane`, the last one staying. Given
+    /// `named` paths, takes them as the dialog's answer instead of asking.
+    void open(GuardedHandler &h, PaneControl &pane, const OpenLines &lines, const QStringList &named = {});
     /// Asks for a file name and writes the pane's bytes there.
     void save(GuardedHandler &h, PaneControl &pane);
     void clear(GuardedHandler &h, PaneControl &pane);

@@ -75,16 +75,17 @@ QString overwriteQuestion(const QString &path)
     return QStringLiteral("Are you sure you wish to overwrite ") + path + QStringLiteral(" ?");
 }
 
-void SavePane(PaneFiles io, PaneControl &pane, const QString &path)
+bool SavePane(PaneFiles io, PaneControl &pane, const QString &path)
 {
     MessageAnswer answer = MessageAnswer::Yes;
     if (FileExists(io.files, path))
         answer = io.messages.show({overwriteQuestion(path), QString(), MessageIcon::None,
                                    MessageButtons::YesNo, MessageAnswer::Yes});
     if (answer != MessageAnswer::Yes)
-        return;
+        return false;
     // The pane's own bytes, unconverted and without a line end of ours: what was loaded is what
     // is written.
     const QByteArrayView text = pane.bytesView();
     io.files.writeAtomically(path, QByteArray::fromRawData(text.data(), text.size()));
+    return true;
 }

@@ -36,7 +36,8 @@ bool LoadPane(PaneFiles io, PaneControl &pane, const QString &path, PaneLoad *st
 
 /// Writes the pane's bytes, exactly, to `path`, asking first when the file exists. The old file
 /// is replaced only once the new text is safely on disk; a failure is thrown to the caller.
-void SavePane(PaneFiles io, PaneControl &pane, const QString &path);
+/// Returns whether the text was written (not when the user declined to overwrite).
+bool SavePane(PaneFiles io, PaneControl &pane, const QString &path);
 
 /// The overwrite question, word for word.
 QString overwriteQuestion(const QString &path);

@@ -7,6 +7,12 @@ program=$1
 screenshot=$2
 here=$(cd "$(dirname "$0")" && pwd)
 
+# The command line needs no display: help, version, and a usage error that opens no window.
+env -u DISPLAY "$program" --version | grep -qx 'brassfinch [0-9.]*' || { echo "FAIL: --version"; exit 1; }
+env -u DISPLAY "$program" --help | grep -q 'RIGHT' || { echo "FAIL: --help"; exit 1; }
+env -u DISPLAY "$program" a b c 2>/dev/null
+[ $? = 1 ] || { echo "FAIL: a third file name must end the program with status 1"; exit 1; }
+
 command -v Xvfb >/dev/null && /usr/bin/python3 -c "import Xlib" 2>/dev/null || { echo "no Xvfb or python3-xlib"; exit 77; }
 
 number=""
@@ -31,7 +37,11 @@ for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$number" ] && break; sleep 0.1; don
 [ -e "/tmp/.X11-unix/X$number" ] || { echo "Xvfb did not start"; exit 77; }
 
 export DISPLAY=":$number" XDG_CONFIG_HOME="$config" QT_QPA_PLATFORM=xcb
-"$program" &
+# Two files named relative to the working directory; a file that did not open would leave a box
+# up, and closing the window would then not end the program.
+printf 'left\n' >"$config/left.txt"
+printf 'right\n' >"$config/right.txt"
+(cd "$config" && exec "$program" left.txt right.txt) &
 app=$!
 
 read -r id width height < <(/usr/bin/python3 "$here/xwindow.py" wait Brassfinch 20) || true
@@ -48,7 +58,8 @@ else
 fi
 
 /usr/bin/python3 "$here/xwindow.py" close "$id"
-for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+# A loaded machine (the sanitizer build, tests running side by side) can take seconds to end.
+for _ in $(seq 200); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$app" 2>/dev/null; then echo "FAIL: closing the window did not end the program"; exit 1; fi
 wait "$app"
 status=$?

@@ -1,0 +1,70 @@
+#include "app/filedrop.h"
+
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTimer>
+#include <QWidget>
+
+DropPlan planDrop(const QList<QUrl> &urls, DropTarget target,
+                  const std::function<bool(const QString &path)> &isFolder)
+{
+    DropPlan plan;
+    if (urls.isEmpty())
+        return plan;
+    QStringList paths;
+    for (const QUrl &url : urls) {
+        const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
+        if (path.isEmpty()) {
+            plan.refusal = QStringLiteral("Only files on this computer can be opened, and this is "
+                                          "not one:\n") + url.toDisplayString();
+            return plan;
+        }
+        if (isFolder(path)) {
+            plan.refusal = QStringLiteral("A folder cannot be opened into a pane:\n") + path
+                           + QStringLiteral("\nDrop a file from it instead.");
+            return plan;
+        }
+        paths << path;
+    }
+    if (paths.size() > 2) {
+        plan.refusal = QStringLiteral("%1 files were dropped. Drop one file onto a pane, or two "
+                                      "files to open them side by side.").arg(paths.size());
+    } else if (paths.size() == 2) {
+        plan.left = paths[0];
+        plan.right = paths[1];
+    } else if (target == DropTarget::RightPane) {
+        plan.right = paths[0];
+    } else {
+        plan.left = paths[0];
+    }
+    return plan;
+}
+
+FileDrops::FileDrops(Handler dropped, QObject *parent)
+    : QObject(parent), m_dropped(std::move(dropped))
+{
+}
+
+void FileDrops::watch(QWidget *widget, DropTarget target)
+{
+    widget->setAcceptDrops(true);
+    widget->installEventFilter(this);
+    m_targets.insert(widget, target);
+}
+
+bool FileDrops::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return QObject::eventFilter(watched, event);
+    auto *drop = static_cast<QDropEvent *>(event);
+    if (!drop->mimeData() || !drop->mimeData()->hasUrls())
+        return false;
+    drop->acceptProposedAction();
+    if (type == QEvent::Drop) {
+        const QList<QUrl> urls = drop->mimeData()->urls();
+        const DropTarget target = m_targets.value(watched, DropTarget::Window);
+        QTimer::singleShot(0, this, [this, urls, target] { m_dropped(urls, target); });
+    }
+    return true;
+}
