@@ -12,6 +12,8 @@
 //   brassfinch_bench find-end <file>       the find bar finding the word in the last line
 //   brassfinch_bench samples <folder>      "Load Sample/Example Files" until its question is asked
 //   brassfinch_bench startup <folder>      process start until the main window is first painted
+//   brassfinch_bench round-trip <file> <copy>  open, scroll to the last line and back, save to
+//                                          <copy>, and check it is the file plus one carriage return
 //
 // Each prints one line "result ms=<n> rss_mb=<n> [name=<n> ...]": the figure in milliseconds and
 // the process's peak resident memory. Run under QT_QPA_PLATFORM=offscreen.
@@ -19,6 +21,7 @@
 #include "app/form1.h"
 #include "bench/benchpane.h"
 #include "find/findbar.h"
+#include "panes/panefiles.h"
 #include "platform/qtplatform.h"
 #include "sync/scrollsynchroniser.h"
 
@@ -402,7 +405,7 @@ int samples(const QString &folder)
     const platform::Platform fromQt = real.platform();
     TimedQuestion question(timer);
     NoShell shell;
-    Form1 window({fromQt.dialogs, question, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock, folder});
+    Form1 window({fromQt.dialogs, question, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock, folder, fromQt.progress});
     window.show();
     QCoreApplication::processEvents();
 
@@ -445,7 +448,7 @@ int startup(QApplication &application, const QString &folder)
     const platform::Platform fromQt = real.platform();
     benchpane::NoBoxes noBox;
     NoShell shell;
-    Form1 window({fromQt.dialogs, noBox, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock, folder});
+    Form1 window({fromQt.dialogs, noBox, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock, folder, fromQt.progress});
     window.Form_Load();
 
     struct FirstPaint : QObject
@@ -467,6 +470,47 @@ int startup(QApplication &application, const QString &folder)
     if (!firstPaint.seenMs)
         fail("the main window was never painted");
     report(*firstPaint.seenMs);
+    return 0;
+}
+
+// Compares two files in chunks; `extra` is what the second one must hold beyond the first.
+bool sameBytesPlus(const QString &first, const QString &second, const QByteArray &extra)
+{
+    QFile a(first), b(second);
+    if (!a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly) || b.size() != a.size() + extra.size())
+        return false;
+    while (!a.atEnd()) {
+        const QByteArray chunk = a.read(kChunkSize);
+        if (b.read(chunk.size()) != chunk)
+            return false;
+    }
+    return b.readAll() == extra;
+}
+
+int roundTrip(const QString &path, const QString &copy)
+{
+    ShownPane shown;
+    PaneControl &pane = shown.pane;
+    QElapsedTimer timer;
+    timer.start();
+    benchpane::open(pane, path);
+    paintNow(pane, shown.probe);
+    const double opened = msSince(timer);
+    pane.SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    paintNow(pane, shown.probe);
+    const QPoint end = pane.scrollPosition();
+    const long lastLine = pane.SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE);
+    pane.setScrollPosition({0, 0});
+    paintNow(pane, shown.probe);
+    if (end.y() <= 0 || lastLine <= 0 || pane.scrollPosition() != QPoint(0, 0))
+        fail("the view did not reach the last line and come back");
+    platform::QtFileServices files;
+    benchpane::NoBoxes boxes;
+    QFile::remove(copy);
+    SavePane({files, boxes}, pane, copy);
+    if (!sameBytesPlus(path, copy, QByteArrayLiteral("\r")))
+        fail("the saved copy is not the file plus one carriage return");
+    report(msSince(timer), {{"open_ms", opened}, {"last_line", double(lastLine)}});
     return 0;
 }
 
@@ -499,6 +543,7 @@ int main(int argc, char *argv[])
         {"find-end", [&] { return findEnd(path); }},
         {"samples", [&] { return samples(path); }},
         {"startup", [&] { return startup(application, path); }},
+        {"round-trip", [&] { return argc > 3 ? roundTrip(path, QString::fromLocal8Bit(argv[3])) : usage(); }},
     };
     for (const auto &[name, run] : cases) {
         if (name == mode)

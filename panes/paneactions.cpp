@@ -8,6 +8,8 @@
 #include "panes/panefilestatus.h"
 #include "textpane/panecontrol.h"
 
+#include <optional>
+
 namespace {
 
 // Read-only box ticked, several files, the dialog of this era, long names: open and save alike.
@@ -37,12 +39,18 @@ void noteLoaded(PaneControl &pane, const QString &path)
 
 // Loads the file and, once it is in the pane, names it in `shown`. The loader reports a missing
 // file itself and returns as usual, leaving the pane as it was; a file that is there now is the
-// one that was loaded.
-void loadShown(const PaneFiles &io, PaneControl &pane, const QString &path, QString &shown)
+// one that was loaded. Returns false when the user stopped the load: the pane is empty then, and
+// `shown` names nothing.
+bool loadShown(const PaneFiles &io, PaneControl &pane, const QString &path, QString &shown,
+               PaneLoad *started = nullptr)
 {
-    LoadPane(io, pane, path);
+    if (!LoadPane(io, pane, path, started)) {
+        shown.clear();
+        return false;
+    }
     if (FileExists(io.files, path))
         shown = path;
+    return true;
 }
 
 } // namespace
@@ -54,7 +62,7 @@ PaneActions::PaneActions(const platform::Platform &platform, MousePointer &point
 
 void PaneActions::open(GuardedHandler &h, PaneControl &pane, const OpenLines &n, const QStringList &named)
 {
-    const PaneFiles io{m_platform.files, m_platform.messages};
+    const PaneFiles io{m_platform.files, m_platform.messages, &m_platform.progress};
     const auto busy = [&] { m_pointer.setValue(PointerShape::Busy); };
 
     h.step(100, [&] { m_dialog.FileName.clear(); });
@@ -79,20 +87,25 @@ void PaneActions::open(GuardedHandler &h, PaneControl &pane, const OpenLines &n,
     if (n.busyAfterEmpty)
         h.step(n.busyAfterEmpty, busy);
     QString shown; // the last file that loaded
-    const auto load = [&](const QString &path) { loadShown(io, pane, path, shown); };
+    const auto load = [&](const QString &path) { return loadShown(io, pane, path, shown); };
     if (h.test(n.oneTest, [&] { return paths.size() == 1; })) {
         QString path;
         h.step(n.takeOne, [&] { path = paths.value(0); });
         h.step(n.loadOne, [&] { load(path); });
     } else if (h.test(n.manyTest, [&] { return paths.size() >= 2; })) {
         // Each load replaces the last, so the pane ends with the last file; a missing or
-        // unreadable one is reported and the rest still load.
+        // unreadable one is reported and the rest still load. A load the user stops ends the
+        // list there: the pane stays empty and the files after it are not read.
+        bool stopped = false;
         for (const QString &chosen : std::as_const(paths)) {
             QString path;
             h.step(n.buildPath, [&] { path = chosen; });
-            h.step(n.loadMany, [&] { load(path); });
+            h.step(n.loadMany, [&] { stopped = !load(path); });
+            if (stopped)
+                break;
         }
     }
+    // Even after a stopped load: every open ends with one carriage return and the normal pointer.
     h.step(n.append, [&] { pane.appendBytes(kLoadEnd); });
     // The pane was emptied, so what it holds now is the last file that loaded, or nothing.
     noteLoaded(pane, shown);
@@ -130,22 +143,37 @@ void PaneActions::clear(GuardedHandler &h, PaneControl &pane)
 
 void PaneActions::loadSamples(GuardedHandler &h, PaneControl &left, PaneControl &right)
 {
-    const PaneFiles io{m_platform.files, m_platform.messages};
+    const PaneFiles io{m_platform.files, m_platform.messages, &m_platform.progress};
     QString path;
     QString leftShown;
     QString rightShown;
+    bool leftWhole = true;
+    bool rightWhole = true;
+
+    // The right sample is read while the left one loads, and reaches its pane at its own step,
+    // after the left one's reports. A file that cannot be read early is read, and reported, there.
+    std::optional<PaneLoad> rightEarly;
+    const QString rightPath = m_platform.programDirectory + kRightSample;
+    try {
+        if (FileExists(m_platform.files, rightPath))
+            rightEarly.emplace(right, rightPath);
+    } catch (const std::exception &) {
+        rightEarly.reset();
+    }
 
     // The samples are never emptied first: a missing one leaves its pane, and what it shows, as
-    // it was.
+    // it was. A stopped load leaves it empty, showing no file.
     h.step(104, [&] { path = m_platform.programDirectory + kLeftSample; });
-    h.step(106, [&] { loadShown(io, left, path, leftShown); });
+    h.step(106, [&] { leftWhole = loadShown(io, left, path, leftShown); });
     h.step(108, [&] { path = m_platform.programDirectory + kRightSample; });
-    h.step(110, [&] { loadShown(io, right, path, rightShown); });
+    h.step(110, [&] {
+        rightWhole = loadShown(io, right, path, rightShown, path == rightPath && rightEarly ? &*rightEarly : nullptr);
+    });
     h.step(114, [&] { left.appendBytes(kLoadEnd); });
     h.step(116, [&] { right.appendBytes(kLoadEnd); });
-    if (!leftShown.isEmpty())
+    if (!leftShown.isEmpty() || !leftWhole)
         noteLoaded(left, leftShown);
-    if (!rightShown.isEmpty())
+    if (!rightShown.isEmpty() || !rightWhole)
         noteLoaded(right, rightShown);
     const auto askToShowFolder = [&] {
         return m_platform.messages.show({kSampleQuestion, QString(), platform::MessageIcon::None,

@@ -1,27 +1,73 @@
 #include "panes/panefiles.h"
 
 #include "panes/fileexists.h"
-#include "panes/textdecoding.h"
 #include "platform/fileservices.h"
 #include "platform/messageboxes.h"
+#include "platform/quietwait.h"
+#include "textpane/documentload.h"
 #include "textpane/panecontrol.h"
+
+#include <atomic>
+#include <exception>
+#include <thread>
 
 using platform::MessageAnswer;
 using platform::MessageButtons;
 using platform::MessageIcon;
 
-void LoadPane(PaneFiles io, PaneControl &pane, const QString &path)
+namespace {
+
+/// Runs `work` on a worker thread while the window goes on painting; its failure is rethrown here.
+template<typename Work>
+void runAside(Work work)
+{
+    platform::QuietWait wait;
+    std::atomic<bool> done{false};
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        done = true;
+        wait.wake();
+    });
+    wait.run([&] { return done.load(); }, [] {}, 1000);
+    worker.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+} // namespace
+
+PaneLoad::PaneLoad(PaneControl &pane, const QString &path)
+    : load(pane, path, [this](QByteArrayView piece) { scan.add(piece); })
+{
+}
+
+bool LoadPane(PaneFiles io, PaneControl &pane, const QString &path, PaneLoad *started)
 {
     if (!FileExists(io.files, path)) {
         io.messages.show({QStringLiteral("File not found"), QString(), MessageIcon::None,
                           MessageButtons::Ok, MessageAnswer::Ok});
-        return;
+        return true;
     }
     // The bytes go straight into the pane; only text that is not UTF-8 is converted afterwards,
     // from the pane's own copy, so a UTF-8 file is read once and never copied.
-    pane.loadFile(path);
-    if (std::optional<QByteArray> text = paneTextFromFile(pane.bytesView()))
+    std::optional<PaneLoad> own;
+    PaneLoad &load = started ? *started : own.emplace(pane, path);
+    if (!load.load.finish(io.progress))
+        return false;
+    const TextEncoding encoding = load.scan.encoding();
+    if (encoding == TextEncoding::Utf8)
+        return true;
+    const QByteArrayView raw = pane.bytesView();
+    std::optional<QByteArray> text;
+    runAside([&] { text = paneTextFromFile(raw, encoding); });
+    if (text)
         pane.setBytes(*text);
+    return true;
 }
 
 QString overwriteQuestion(const QString &path)

@@ -4,6 +4,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -87,6 +88,15 @@ Utf8Census countUtf8(QByteArrayView data)
     const auto *p = reinterpret_cast<const unsigned char *>(data.data());
     const auto *end = p + data.size();
     while (p < end) {
+        // Text is mostly ASCII: 32 bytes a step while no high bit is set, then 8.
+        if (end - p >= 32) {
+            quint64 words[4];
+            std::memcpy(words, p, sizeof words);
+            if (((words[0] | words[1] | words[2] | words[3]) & kHighBits) == 0) {
+                p += 32;
+                continue;
+            }
+        }
         if (end - p >= 8) {
             quint64 word;
             std::memcpy(&word, p, sizeof word);
@@ -111,21 +121,84 @@ Utf8Census countUtf8(QByteArrayView data)
     return census;
 }
 
-TextEncoding detectEncoding(QByteArrayView data)
+// Bytes enough for every signature asked about below.
+constexpr qsizetype kHeadSize = 5;
+
+TextEncoding detectEncoding(QByteArrayView head, Utf8Census census)
 {
     // UTF-32LE's mark begins with UTF-16LE's, so it is asked first.
-    if (startsWith(data, QByteArrayView("\xFF\xFE\0\0", 4)))
+    if (startsWith(head, QByteArrayView("\xFF\xFE\0\0", 4)))
         return TextEncoding::Utf32LE;
-    if (startsWith(data, QByteArrayView("\0\0\xFE\xFF", 4)))
+    if (startsWith(head, QByteArrayView("\0\0\xFE\xFF", 4)))
         return TextEncoding::Utf32BE;
-    if (startsWith(data, "\xFF\xFE"))
+    if (startsWith(head, "\xFF\xFE"))
         return TextEncoding::Utf16LE;
-    if (startsWith(data, "\xFE\xFF"))
+    if (startsWith(head, "\xFE\xFF"))
         return TextEncoding::Utf16BE;
-    if (startsWith(data, "{\\rtf"))
+    if (startsWith(head, "{\\rtf"))
         return TextEncoding::RichText;
-    const Utf8Census census = countUtf8(data);
     return census.invalid > census.multiByte ? TextEncoding::Windows1252 : TextEncoding::Utf8;
+}
+
+TextEncoding detectEncoding(QByteArrayView data)
+{
+    return detectEncoding(data.first(std::min(data.size(), kHeadSize)), countUtf8(data));
+}
+
+void Utf8Counter::add(QByteArrayView piece)
+{
+    // A cut is made only before a lead byte, which no well-formed sequence crosses, so counting
+    // up to it and from it gives the census of the whole.
+    qsizetype from = 0;
+    if (!m_tail.isEmpty() && m_tail.size() + piece.size() < 4) {
+        m_tail.append(piece); // still short of a whole sequence
+        return;
+    }
+    if (!m_tail.isEmpty()) {
+        const QByteArray joined = QByteArray(m_tail).append(piece.first(std::min<qsizetype>(piece.size(), 4)));
+        const auto *begin = reinterpret_cast<const unsigned char *>(joined.constData());
+        const auto *end = begin + joined.size();
+        const auto *p = begin;
+        while (p < begin + m_tail.size()) {
+            const int length = *p < 0x80 ? 1 : sequenceLength(p, end);
+            if (length == 0)
+                ++m_census.invalid;
+            else if (length > 1)
+                ++m_census.multiByte;
+            p += std::max(length, 1);
+        }
+        from = (p - begin) - m_tail.size();
+        m_tail.clear();
+    }
+    qsizetype cut = piece.size();
+    for (qsizetype back = 1; back <= 3 && back <= piece.size() - from; ++back) {
+        const auto byte = static_cast<unsigned char>(piece[piece.size() - back]);
+        const int needed = byte >= 0xF0 && byte <= 0xF4 ? 4 : byte >= 0xE0 && byte <= 0xEF ? 3
+                         : byte >= 0xC2 && byte <= 0xDF ? 2 : 0;
+        if (needed > back) {
+            cut = piece.size() - back;
+            break;
+        }
+        if (!isContinuation(byte))
+            break;
+    }
+    const Utf8Census counted = countUtf8(piece.sliced(from, cut - from));
+    m_census.multiByte += counted.multiByte;
+    m_census.invalid += counted.invalid;
+    m_tail = piece.sliced(cut).toByteArray();
+}
+
+Utf8Census Utf8Counter::census() const
+{
+    const Utf8Census tail = countUtf8(m_tail);
+    return {m_census.multiByte + tail.multiByte, m_census.invalid + tail.invalid};
+}
+
+void EncodingScan::add(QByteArrayView piece)
+{
+    if (m_head.size() < kHeadSize)
+        m_head.append(piece.first(std::min(piece.size(), kHeadSize - m_head.size())));
+    m_counter.add(piece);
 }
 
 QByteArray windows1252ToUtf8(QByteArrayView data)
@@ -146,7 +219,12 @@ QByteArray windows1252ToUtf8(QByteArrayView data)
 
 std::optional<QByteArray> paneTextFromFile(QByteArrayView raw)
 {
-    switch (detectEncoding(raw)) {
+    return paneTextFromFile(raw, detectEncoding(raw));
+}
+
+std::optional<QByteArray> paneTextFromFile(QByteArrayView raw, TextEncoding encoding)
+{
+    switch (encoding) {
     case TextEncoding::Utf8:
         return std::nullopt;
     case TextEncoding::Utf16LE:

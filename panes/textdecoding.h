@@ -26,6 +26,34 @@ struct Utf8Census
 /// One linear pass; runs of ASCII are skipped eight bytes at a time.
 Utf8Census countUtf8(QByteArrayView data);
 
+/// The same census for a text that arrives in pieces, in order: a sequence split between two
+/// pieces counts as it would in the whole text.
+class Utf8Counter
+{
+public:
+    void add(QByteArrayView piece);
+    Utf8Census census() const;
+
+private:
+    Utf8Census m_census;
+    QByteArray m_tail; ///< the start of a sequence the last piece cut off
+};
+
+/// Decides how a file's bytes are to be read from their first bytes and the whole text's census.
+TextEncoding detectEncoding(QByteArrayView head, Utf8Census census);
+
+/// Takes a file piece by piece and decides at the end, as `detectEncoding` would for the whole.
+class EncodingScan
+{
+public:
+    void add(QByteArrayView piece);
+    TextEncoding encoding() const { return detectEncoding(m_head, m_counter.census()); }
+
+private:
+    QByteArray m_head;
+    Utf8Counter m_counter;
+};
+
 /// Decides from the byte-order mark, the rich-text signature and, without either, the UTF-8 scan:
 /// text counts as legacy only when its bytes break UTF-8 more often than they form it.
 TextEncoding detectEncoding(QByteArrayView data);
@@ -40,3 +68,5 @@ QByteArray windows1252ToUtf8(QByteArrayView data);
 /// The UTF-8 text a pane should hold for a file's raw bytes, or nothing when the raw bytes are
 /// already that text (the fast path: no copy at all).
 std::optional<QByteArray> paneTextFromFile(QByteArrayView raw);
+/// The same, with the encoding already decided.
+std::optional<QByteArray> paneTextFromFile(QByteArrayView raw, TextEncoding encoding);

@@ -2,6 +2,7 @@
 
 #include "platform/filedialogs.h"
 #include "platform/fileservices.h"
+#include "platform/loadprogress.h"
 #include "platform/messageboxes.h"
 #include "platform/randomsource.h"
 #include "platform/settingsstore.h"
@@ -22,6 +23,7 @@ struct Platform
     RandomSource &random;
     Clock &clock;
     QString programDirectory; ///< the folder that holds the executable and what ships beside it
+    LoadProgress &progress;
 };
 
 } // namespace platform

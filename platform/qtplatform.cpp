@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QTime>
 
@@ -169,7 +170,49 @@ QtPlatform::QtPlatform() = default;
 Platform QtPlatform::platform()
 {
     return Platform{m_dialogs, m_messages, m_settings, m_files, m_shell, m_random, m_clock,
-                    QCoreApplication::applicationDirPath()};
+                    QCoreApplication::applicationDirPath(), m_progress};
+}
+
+namespace {
+
+constexpr qint64 kQuietMs = 500;  // a load quicker than this shows nothing
+constexpr int kSteps = 1000;      // the bar counts in thousandths: a byte count may pass an int
+
+} // namespace
+
+QtLoadProgress::QtLoadProgress() = default;
+QtLoadProgress::~QtLoadProgress() = default;
+
+void QtLoadProgress::begin(const QString &fileName, qint64 total)
+{
+    m_dialog.reset();
+    m_fileName = fileName;
+    m_total = total;
+    m_started.start();
+}
+
+bool QtLoadProgress::advance(qint64 done)
+{
+    if (!m_dialog) {
+        if (m_started.elapsed() < kQuietMs)
+            return true;
+        m_dialog = std::make_unique<QProgressDialog>(QStringLiteral("Loading ") + m_fileName,
+                                                     QStringLiteral("Cancel"), 0, kSteps,
+                                                     QApplication::activeWindow());
+        m_dialog->setWindowModality(Qt::ApplicationModal);
+        m_dialog->setAutoReset(false);
+        m_dialog->setAutoClose(false);
+        m_dialog->setMinimumDuration(0);
+        m_dialog->show();
+    }
+    if (m_total > 0)
+        m_dialog->setValue(static_cast<int>(std::min<qint64>(kSteps, done * kSteps / m_total)));
+    return !m_dialog->wasCanceled();
+}
+
+void QtLoadProgress::end()
+{
+    m_dialog.reset();
 }
 
 } // namespace platform

@@ -3,7 +3,12 @@
 #include "platform/platform.h"
 #include "platform/systemcalls.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
+
+#include <memory>
+
+class QProgressDialog;
 
 class QWidget;
 
@@ -69,6 +74,24 @@ public:
     int secondsSinceMidnight() const override;
 };
 
+/// A progress dialog for a load that goes on for more than half a second: the file's name, a
+/// bar and Cancel. Application-modal, so it alone takes input while it is up.
+class QtLoadProgress final : public LoadProgress
+{
+public:
+    QtLoadProgress();
+    ~QtLoadProgress() override;
+    void begin(const QString &fileName, qint64 total) override;
+    bool advance(qint64 done) override;
+    void end() override;
+
+private:
+    std::unique_ptr<QProgressDialog> m_dialog;
+    QElapsedTimer m_started;
+    QString m_fileName;
+    qint64 m_total = 0;
+};
+
 /// The real implementations, owned together for the life of the program.
 class QtPlatform
 {
@@ -84,6 +107,7 @@ private:
     QtShell m_shell;
     QtRandomSource m_random;
     QtClock m_clock;
+    QtLoadProgress m_progress;
 };
 
 } // namespace platform

@@ -6,6 +6,8 @@
 #include <QByteArrayView>
 #include <QPoint>
 
+namespace platform { class LoadProgress; }
+
 /// A text pane: holds its text as bytes (UTF-8 where the file was UTF-8) and gives them back
 /// unchanged. No wrapping, scroll bars as needed, scroll position in pixels.
 class PaneControl : public QsciScintilla
@@ -22,11 +24,13 @@ public:
     void setBytes(const QByteArray &bytes);
     /// Adds bytes at the end without touching the rest of the document or the view.
     void appendBytes(const QByteArray &bytes);
-    /// Replaces the whole content with the file's bytes, read in chunks straight into the document.
-    /// Throws platform::Failure when the file cannot be opened or read. A file that cannot be
-    /// opened, or is no regular file, leaves the content as it was; a read that fails part-way
-    /// leaves the pane empty, never with part of the file.
-    void loadFile(const QString &path);
+    /// Replaces the whole content with the file's bytes, read in chunks into a new document on a
+    /// worker thread while the window goes on painting (see DocumentLoad). Throws
+    /// platform::Failure when the file cannot be opened or read. A file that cannot be opened, or
+    /// is no regular file, leaves the content as it was; a read that fails part-way leaves the
+    /// pane empty, never with part of the file. With `progress`, a long load shows how far it has
+    /// come and can be stopped: then the pane is left empty and the answer is false.
+    bool loadFile(const QString &path, platform::LoadProgress *progress = nullptr);
     /// The size of the content in bytes.
     qint64 byteCount() const;
 
@@ -61,7 +65,13 @@ private:
     using QsciScintilla::wordAtLineIndex;
     using QsciScintilla::wordAtPoint;
 
+    friend class DocumentLoad;
+    /// A loader for a new document with room for `size` bytes; 0 when there is no memory.
+    void *createLoader(qint64 size);
+    /// Shows the document a loader built, as if the text had been set; null empties the pane.
+    void adoptDocument(void *document);
     void beginDocument(qint64 capacity);
+    void showDocument(long document);
     void appendRaw(const char *data, qint64 size);
     void endDocument();
     void followLineEnds();

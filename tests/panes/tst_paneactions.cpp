@@ -132,6 +132,10 @@ private slots:
     void openThenSaveGivesTheFileBackPlusOneCarriageReturn();
     void openLoadsTheLastFileAndReportsEachFailure_data();
     void openLoadsTheLastFileAndReportsEachFailure();
+    void stoppedLoadEndsTheListWithOnlyTheCarriageReturn_data();
+    void stoppedLoadEndsTheListWithOnlyTheCarriageReturn();
+    void samplesReadTogetherReachTheirOwnPanesInStepOrder_data();
+    void samplesReadTogetherReachTheirOwnPanesInStepOrder();
     void saveLeavesTheFileAloneWhenCancelledOrRefused_data();
     void saveLeavesTheFileAloneWhenCancelledOrRefused();
     void failedSaveKeepsTheOldFile_data();
@@ -245,6 +249,85 @@ void TestPaneActions::openLoadsTheLastFileAndReportsEachFailure()
                                   .arg(reportLine);
         QVERIFY2(found.constFirst().text.contains(where), qPrintable(found.constFirst().text));
     }
+}
+
+void TestPaneActions::stoppedLoadEndsTheListWithOnlyTheCarriageReturn_data()
+{
+    QTest::addColumn<int>("stopAfter");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QStringList>("begun");
+    QTest::newRow("stopped at the first file") << 0 << QByteArray("\r") << QStringList{"a.txt"};
+    QTest::newRow("never stopped") << -1 << QByteArray("last\r\n\r") << QStringList{"a.txt", "c.txt"};
+}
+
+void TestPaneActions::stoppedLoadEndsTheListWithOnlyTheCarriageReturn()
+{
+    QFETCH(int, stopAfter);
+    QFETCH(QByteArray, expected);
+    QFETCH(QStringList, begun);
+    QTemporaryDir dir;
+    writeFile(dir.filePath(QStringLiteral("a.txt")), "first");
+    writeFile(dir.filePath(QStringLiteral("c.txt")), "last\r\n");
+    Bench bench;
+    bench.fake.progress.stopAfter = stopAfter;
+    bench.fake.dialogs.openAnswers = {{dir.filePath(QStringLiteral("a.txt")), dir.filePath(QStringLiteral("c.txt"))}};
+    QSignalSpy pointer(&bench.pointer, &MousePointer::changed);
+    bench.open(2);
+
+    QCOMPARE(bench.right.bytes(), expected);
+    QCOMPARE(bench.fake.progress.begun, begun);
+    QVERIFY2(bench.fake.messages.shown.isEmpty(), "a stopped load is no failure");
+    QCOMPARE(pointerShapes(pointer), (QList<PointerShape>{PointerShape::Busy, PointerShape::Default}));
+}
+
+void TestPaneActions::samplesReadTogetherReachTheirOwnPanesInStepOrder_data()
+{
+    QTest::addColumn<QByteArray>("leftFile");  // empty: missing
+    QTest::addColumn<QByteArray>("rightFile"); // empty: missing; "/": a folder of that name
+    QTest::addColumn<QByteArray>("left");
+    QTest::addColumn<QByteArray>("right");
+    QTest::addColumn<QStringList>("boxes"); // the boxes before the question, in order
+    const QString report = QStringLiteral("Application Error");
+    QTest::newRow("left missing") << QByteArray() << QByteArray("two") << QByteArray("L\r") << QByteArray("two\r")
+                                  << QStringList{"File not found"};
+    QTest::newRow("right missing") << QByteArray("one") << QByteArray() << QByteArray("one\r") << QByteArray("R\r")
+                                   << QStringList{"File not found"};
+    QTest::newRow("right unreadable, reported at its own step after the left's box")
+        << QByteArray() << QByteArray("/") << QByteArray("L\r") << QByteArray("R\r")
+        << QStringList{"File not found", report};
+}
+
+void TestPaneActions::samplesReadTogetherReachTheirOwnPanesInStepOrder()
+{
+    QFETCH(QByteArray, leftFile);
+    QFETCH(QByteArray, rightFile);
+    QFETCH(QByteArray, left);
+    QFETCH(QByteArray, right);
+    QFETCH(QStringList, boxes);
+    QTemporaryDir program;
+    QVERIFY(QDir(program.path()).mkdir(QStringLiteral("Samples")));
+    if (!leftFile.isEmpty())
+        writeFile(program.filePath(QStringLiteral("Samples/sample1.txt")), leftFile);
+    if (rightFile == "/")
+        QVERIFY(QDir(program.path()).mkdir(QStringLiteral("Samples/sample2.txt")));
+    else if (!rightFile.isEmpty())
+        writeFile(program.filePath(QStringLiteral("Samples/sample2.txt")), rightFile);
+    Bench bench(program.path());
+    bench.left.setBytes("L");
+    bench.right.setBytes("R");
+    bench.fake.messages.answers = {MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::No};
+    bench.loadSamples();
+
+    QCOMPARE(bench.left.bytes(), left);
+    QCOMPARE(bench.right.bytes(), right);
+    QStringList shown;
+    for (const platform::MessageRequest &box : bench.fake.messages.shown)
+        shown << (box.title.isEmpty() ? box.text : box.title);
+    shown.removeLast(); // the question
+    QCOMPARE(shown, boxes);
+    const QList<platform::MessageRequest> found = reports(bench.fake.messages);
+    if (!found.isEmpty())
+        QVERIFY2(found.constFirst().text.contains(QStringLiteral(" at line 110\r")), qPrintable(found.constFirst().text));
 }
 
 void TestPaneActions::saveLeavesTheFileAloneWhenCancelledOrRefused_data()

@@ -23,6 +23,8 @@ private slots:
     void onlyTextThatIsNotUtf8IsConverted();
     void utf8ScanCountsEveryByteOnce_data();
     void utf8ScanCountsEveryByteOnce();
+    void textInPiecesCountsAsTheWhole_data();
+    void textInPiecesCountsAsTheWhole();
     void windows1252KeepsEveryByte();
 };
 
@@ -102,6 +104,36 @@ void TestTextDecoding::windows1252KeepsEveryByte()
     QCOMPARE(decoded[0x81], QChar(0x81)); // undefined in the code page: kept, not dropped
     QCOMPARE(decoded[0x9F], QChar(0x0178));
     QCOMPARE(decoded.mid(0xA0), QString::fromLatin1(all.mid(0xA0)));
+}
+
+void TestTextDecoding::textInPiecesCountsAsTheWhole_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("sequences of every length") << QByteArray("a\xC3\xA9b\xE2\x82\xAC\xF0\x9F\x98\x80z\xC3\xA9");
+    QTest::newRow("cut-off and stray bytes") << QByteArray("\xE2\x82 \xF0\x9F\x98 \x80\x80\xFF\xC3");
+    QTest::newRow("a byte-order mark") << QByteArray("\xFF\xFEh\0i\0");
+    QTest::newRow("rich text") << QByteArray("{\\rtf1 caf\xE9}");
+}
+
+void TestTextDecoding::textInPiecesCountsAsTheWhole()
+{
+    QFETCH(QByteArray, text);
+    const Utf8Census whole = countUtf8(text);
+    // Every way of cutting the text in three pieces, empty ones included.
+    for (qsizetype a = 0; a <= text.size(); ++a) {
+        for (qsizetype b = a; b <= text.size(); ++b) {
+            EncodingScan scan;
+            Utf8Counter counter;
+            for (const QByteArrayView piece : {text.first(a), text.sliced(a, b - a), text.sliced(b)}) {
+                scan.add(piece);
+                counter.add(piece);
+            }
+            const Utf8Census census = counter.census();
+            QVERIFY2(census.multiByte == whole.multiByte && census.invalid == whole.invalid,
+                     qPrintable(QStringLiteral("cut at %1 and %2").arg(a).arg(b)));
+            QCOMPARE(scan.encoding(), detectEncoding(text));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTextDecoding)

@@ -87,5 +87,5 @@ FakePlatform::FakePlatform() = default;
 
 platform::Platform FakePlatform::platform()
 {
-    return platform::Platform{dialogs, messages, settings, files, shell, random, clock, programDirectory};
+    return platform::Platform{dialogs, messages, settings, files, shell, random, clock, programDirectory, progress};
 }

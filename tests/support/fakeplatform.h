@@ -84,6 +84,19 @@ public:
     int seconds = 0;
 };
 
+/// Never shows anything; stops a load when `stopAfter` more reports of progress have come in.
+class FakeLoadProgress final : public platform::LoadProgress
+{
+public:
+    void begin(const QString &fileName, qint64) override { begun << fileName; }
+    bool advance(qint64) override { return stopAfter < 0 || stopAfter-- > 0; }
+    void end() override { ++ended; }
+
+    int stopAfter = -1; ///< -1: never
+    QStringList begun;
+    int ended = 0;
+};
+
 /// A whole fake platform; `programDirectory` defaults to a folder the test chooses.
 struct FakePlatform
 {
@@ -97,5 +110,6 @@ struct FakePlatform
     FakeShell shell;
     FakeRandomSource random;
     FakeClock clock;
+    FakeLoadProgress progress;
     QString programDirectory;
 };

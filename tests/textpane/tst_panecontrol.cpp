@@ -1,4 +1,6 @@
 #include "platform/failure.h"
+#include "tests/support/fakeplatform.h"
+#include "tests/support/testfiles.h"
 #include "textpane/paneaccessible.h"
 #include "textpane/panecontrol.h"
 
@@ -26,6 +28,8 @@ private slots:
     void bytesComeBackUnchanged();
     void failedLoadLeavesOldTextOrNothingButNeverPartOfTheFile_data();
     void failedLoadLeavesOldTextOrNothingButNeverPartOfTheFile();
+    void stoppedLoadLeavesThePaneEmptyAndAFinishedOneAsIfNew_data();
+    void stoppedLoadLeavesThePaneEmptyAndAFinishedOneAsIfNew();
     void appendAddsOnlyAtTheEnd();
     void enterContinuesTheTextsLineEnds_data();
     void enterContinuesTheTextsLineEnds();
@@ -109,6 +113,37 @@ void TestPaneControl::failedLoadLeavesOldTextOrNothingButNeverPartOfTheFile()
         QVERIFY2(!failure.message().isEmpty(), "the failure carries the system's message");
     }
     QCOMPARE(pane.bytes(), left);
+}
+
+void TestPaneControl::stoppedLoadLeavesThePaneEmptyAndAFinishedOneAsIfNew_data()
+{
+    QTest::addColumn<int>("stopAfter");
+    QTest::newRow("stopped") << 0;
+    QTest::newRow("finished") << -1;
+}
+
+void TestPaneControl::stoppedLoadLeavesThePaneEmptyAndAFinishedOneAsIfNew()
+{
+    QFETCH(int, stopAfter);
+    const QByteArray text = longLines(3000, 50);
+    const QString path = m_dir.filePath("loaded.txt");
+    writeFile(path, text);
+
+    PaneControl pane;
+    pane.setBytes("old");
+    pane.SendScintilla(QsciScintillaBase::SCI_INSERTTEXT, 2ul, "typed");
+    pane.SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 4ul);
+    FakeLoadProgress progress;
+    progress.stopAfter = stopAfter;
+    const bool whole = pane.loadFile(path, &progress);
+
+    QCOMPARE(whole, stopAfter < 0);
+    QCOMPARE(pane.bytes(), whole ? text : QByteArray());
+    QCOMPARE(progress.begun, QStringList{"loaded.txt"});
+    QCOMPARE(progress.ended, 1);
+    QVERIFY2(!pane.SendScintilla(QsciScintillaBase::SCI_CANUNDO), "a load leaves nothing to undo");
+    QVERIFY2(!pane.SendScintilla(QsciScintillaBase::SCI_GETMODIFY), "a load sets the save point");
+    QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS), 0);
 }
 
 void TestPaneControl::appendAddsOnlyAtTheEnd()

@@ -1,0 +1,202 @@
+#include "textpane/documentload.h"
+
+#include "platform/failure.h"
+#include "platform/loadprogress.h"
+#include "platform/regularfile.h"
+#include "textpane/panecontrol.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+
+namespace engine {
+
+// The engine's document loader, as its documentation gives it: created by SCI_CREATELOADER,
+// filled from any thread, then either turned into a document or released. Positions are
+// ptrdiff_t in this build of the engine. Only the order of the calls matters here.
+class Loader
+{
+public:
+    virtual int Release() = 0;
+    /// 0 when the bytes were taken.
+    virtual int AddData(const char *data, std::ptrdiff_t length) = 0;
+    virtual void *ConvertToDocument() = 0;
+
+protected:
+    ~Loader() = default;
+};
+
+// The loader's real class lives inside the engine, so the sanitizer's check of an object's type
+// against the class a call names cannot pass for these calls; they go through here, unchecked.
+[[gnu::no_sanitize("vptr")]] int addData(Loader *loader, const char *data, qint64 length)
+{
+    return loader->AddData(data, static_cast<std::ptrdiff_t>(length));
+}
+
+[[gnu::no_sanitize("vptr")]] void *toDocument(Loader *loader)
+{
+    return loader->ConvertToDocument();
+}
+
+[[gnu::no_sanitize("vptr")]] void release(Loader *loader)
+{
+    loader->Release();
+}
+
+} // namespace engine
+
+namespace {
+
+constexpr qint64 kChunkSize = 4 * 1024 * 1024;
+constexpr qint64 kSmallestChunk = 4096;
+constexpr int kChunksInFlight = 3;
+constexpr int kTickMs = 50;
+
+platform::Failure outOfMemory()
+{
+    return platform::Failure(QString::fromLocal8Bit(std::strerror(ENOMEM)));
+}
+
+} // namespace
+
+DocumentLoad::DocumentLoad(PaneControl &pane, const QString &path, Inspect inspect)
+    : m_pane(pane), m_fileName(QFileInfo(path).fileName()), m_inspect(std::move(inspect))
+{
+    // Only a regular file is read, and up to its end rather than its size: a file under /proc
+    // says 0 and still holds text.
+    m_file = std::make_unique<platform::RegularFile>(path);
+    const qint64 chunk = std::clamp<qint64>(m_file->size(), kSmallestChunk, kChunkSize);
+    for (int i = 0; i < kChunksInFlight; ++i)
+        m_empty.emplace_back(chunk, Qt::Uninitialized);
+    m_feeder = std::thread([this] { feed(); });
+    m_reader = std::thread([this] { read(); });
+}
+
+DocumentLoad::~DocumentLoad()
+{
+    stop();
+    if (m_loader)
+        engine::release(m_loader);
+}
+
+void DocumentLoad::read()
+{
+    try {
+        for (;;) {
+            QByteArray chunk;
+            {
+                std::unique_lock lock(m_lock);
+                m_changed.wait(lock, [this] { return m_stop || !m_empty.empty(); });
+                if (m_stop)
+                    break;
+                chunk = std::move(m_empty.back());
+                m_empty.pop_back();
+            }
+            chunk.resize(chunk.capacity());
+            const qint64 got = m_file->read(chunk.data(), chunk.size());
+            if (got == 0)
+                break;
+            chunk.resize(got);
+            if (m_inspect)
+                m_inspect(chunk);
+            std::lock_guard lock(m_lock);
+            m_full.push_back(std::move(chunk));
+            m_changed.notify_all();
+        }
+    } catch (...) {
+        fail();
+    }
+    std::lock_guard lock(m_lock);
+    m_readEnded = true;
+    m_changed.notify_all();
+}
+
+void DocumentLoad::feed()
+{
+    try {
+        // Created here, so that the engine's clearing of the room for the whole text overlaps the
+        // first reads. Making a loader touches nothing of the pane but its engine's message
+        // switch; the loader belongs to no view until it is turned into a document.
+        m_loader = reinterpret_cast<engine::Loader *>(m_pane.createLoader(m_file->size()));
+        if (!m_loader)
+            throw outOfMemory();
+        for (;;) {
+            QByteArray chunk;
+            {
+                std::unique_lock lock(m_lock);
+                m_changed.wait(lock, [this] { return m_stop || m_readEnded || !m_full.empty(); });
+                if (m_stop || m_full.empty())
+                    break;
+                chunk = std::move(m_full.front());
+                m_full.pop_front();
+            }
+            if (engine::addData(m_loader, chunk.constData(), chunk.size()) != 0)
+                throw outOfMemory();
+            m_done += chunk.size();
+            std::lock_guard lock(m_lock);
+            m_empty.push_back(std::move(chunk));
+            m_changed.notify_all();
+        }
+    } catch (...) {
+        fail();
+    }
+    m_finished = true;
+    m_wait.wake();
+}
+
+void DocumentLoad::fail()
+{
+    std::lock_guard lock(m_lock);
+    if (!m_failure)
+        m_failure = std::current_exception();
+    m_stop = true;
+    m_changed.notify_all();
+}
+
+void DocumentLoad::stop()
+{
+    {
+        std::lock_guard lock(m_lock);
+        m_stop = true;
+        m_changed.notify_all();
+    }
+    if (m_reader.joinable())
+        m_reader.join();
+    if (m_feeder.joinable())
+        m_feeder.join();
+}
+
+bool DocumentLoad::finish(platform::LoadProgress *progress)
+{
+    bool stopped = false;
+    if (progress)
+        progress->begin(m_fileName, m_file->size());
+    m_wait.run([this] { return m_finished.load(); }, [&] {
+        if (progress && !progress->advance(m_done)) {
+            stopped = true;
+            stop();
+        }
+    }, kTickMs);
+    // A last report when the read is complete: a Cancel pressed at its very end counts too.
+    if (progress && !stopped && !progress->advance(m_done))
+        stopped = true;
+    stop();
+    if (progress)
+        progress->end();
+    m_file.reset();
+
+    engine::Loader *loader = std::exchange(m_loader, nullptr);
+    if (stopped || m_failure) {
+        if (loader)
+            engine::release(loader);
+        m_pane.adoptDocument(nullptr);
+        if (m_failure)
+            std::rethrow_exception(m_failure);
+        return false;
+    }
+    m_pane.adoptDocument(engine::toDocument(loader));
+    return true;
+}
