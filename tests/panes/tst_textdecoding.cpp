@@ -109,9 +109,9 @@ void TestTextDecoding::windows1252KeepsEveryByte()
 void TestTextDecoding::textInPiecesCountsAsTheWhole_data()
 {
     QTest::addColumn<QByteArray>("text");
-    QTest::newRow("sequences of every length") << QByteArray("a\xC3\xA9b\xE2\x82\xAC\xF0\x9F\x98\x80z\xC3\xA9");
+    QTest::newRow("sequences of every length") << QByteArray("a\xC3\xA9" "b\xE2\x82\xAC\xF0\x9F\x98\x80z\xC3\xA9");
     QTest::newRow("cut-off and stray bytes") << QByteArray("\xE2\x82 \xF0\x9F\x98 \x80\x80\xFF\xC3");
-    QTest::newRow("a byte-order mark") << QByteArray("\xFF\xFEh\0i\0");
+    QTest::newRow("a byte-order mark") << QByteArray("\xFF\xFEh\0i\0", 6);
     QTest::newRow("rich text") << QByteArray("{\\rtf1 caf\xE9}");
 }
 
