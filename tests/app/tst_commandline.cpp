@@ -6,43 +6,34 @@ class TestCommandLine : public QObject
 {
     Q_OBJECT
 private slots:
-    void namesReachTheirPanesAndMistakesEndWithStatusOne_data();
-    void namesReachTheirPanesAndMistakesEndWithStatusOne();
+    void namesReachTheirPanesAndMistakesEndWithStatusOne_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status"); // -1: the window opens
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("printed"); // how standard output starts, or standard error on status 1
+        const QStringList none;
+        QTest::newRow("relative left") << QStringList{"a.txt"} << -1 << QStringList{"/home/u/a.txt"} << "";
+        QTest::newRow("left and right") << QStringList{"--", "-x", "/etc/c"} << -1 << QStringList{"/home/u/-x", "/etc/c"} << "";
+        QTest::newRow("third name") << QStringList{"a", "b", "c"} << 1 << none << "brassfinch: Too many files";
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << 1 << none << "brassfinch: Unknown option";
+        QTest::newRow("version") << QStringList{"--version"} << 0 << none << "brassfinch " BRASSFINCH_VERSION "\n";
+        QTest::newRow("help") << QStringList{"-h", "a"} << 0 << none << "Usage: brassfinch [options] [LEFT [RIGHT]]\n";
+    }
+    void namesReachTheirPanesAndMistakesEndWithStatusOne()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, printed);
+        const CommandLine line = parseCommandLine(QStringList{"/usr/bin/brassfinch"} + arguments, "/home/u");
+        QCOMPARE(line.run, status < 0);
+        QCOMPARE(line.exitStatus, std::max(status, 0));
+        QTEST(line.files, "files");
+        const QString shown = status == 1 ? line.error : line.output;
+        const QString other = status == 1 ? line.output : line.error;
+        QVERIFY2(other.isEmpty() && (printed.isEmpty() ? shown.isEmpty() : shown.startsWith(printed)), qPrintable(shown));
+    }
 };
-
-void TestCommandLine::namesReachTheirPanesAndMistakesEndWithStatusOne_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("status"); // -1: the window opens
-    QTest::addColumn<QStringList>("files");
-    QTest::addColumn<QString>("printed"); // how standard output starts, or standard error on status 1
-
-    const QStringList none;
-    QTest::newRow("relative left") << QStringList{"a.txt"} << -1 << QStringList{"/home/u/a.txt"} << "";
-    QTest::newRow("left and right") << QStringList{"--", "-x", "/etc/c"} << -1
-                                    << QStringList{"/home/u/-x", "/etc/c"} << "";
-    QTest::newRow("third name") << QStringList{"a", "b", "c"} << 1 << none << "brassfinch: Too many files";
-    QTest::newRow("unknown option") << QStringList{"--bogus"} << 1 << none << "brassfinch: Unknown option";
-    QTest::newRow("version") << QStringList{"--version"} << 0 << none << "brassfinch " BRASSFINCH_VERSION "\n";
-    QTest::newRow("help") << QStringList{"-h", "a"} << 0 << none << "Usage: brassfinch [options] [LEFT [RIGHT]]\n";
-}
-
-void TestCommandLine::namesReachTheirPanesAndMistakesEndWithStatusOne()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, status);
-    QFETCH(QStringList, files);
-    QFETCH(QString, printed);
-
-    const CommandLine line = parseCommandLine(QStringList{"/usr/bin/brassfinch"} + arguments, "/home/u");
-
-    QCOMPARE(line.run, status < 0);
-    QCOMPARE(line.exitStatus, std::max(status, 0));
-    QCOMPARE(line.files, files);
-    const QString shown = status == 1 ? line.error : line.output;
-    const QString other = status == 1 ? line.output : line.error;
-    QVERIFY2(other.isEmpty() && (printed.isEmpty() ? shown.isEmpty() : shown.startsWith(printed)), qPrintable(shown));
-}
 
 QTEST_GUILESS_MAIN(TestCommandLine)
 #include "tst_commandline.moc"

@@ -13,94 +13,85 @@ class TestPaneFileStatus : public QObject
 {
     Q_OBJECT
 private slots:
-    void paneSaysWhichFileAndWhetherItWasEdited_data();
-    void paneSaysWhichFileAndWhetherItWasEdited();
+    void paneSaysWhichFileAndWhetherItWasEdited_data()
+    {
+        QTest::addColumn<QString>("steps"); // on the right pane, split at '|'; a folder is dropped beside the panes
+        QTest::addColumn<QString>("shown"); // "%1": the scratch folder
+        const QString loaded = "%1/a.txt \u2014 unchanged since it was loaded";
+        const QString edited = "%1/a.txt \u2014 edited since it was loaded";
+        QTest::newRow("open") << "open a.txt" << loaded;
+        QTest::newRow("open, type, undo") << "open a.txt|type|undo" << loaded;
+        QTest::newRow("type, save, type") << "open a.txt|type|save b.txt|type" << "%1/b.txt \u2014 edited since it was saved";
+        QTest::newRow("save declined") << "open a.txt|type|save a.txt" << edited;
+        QTest::newRow("open, clear") << "open a.txt|clear" << "No file";
+        QTest::newRow("then a missing one") << "open a.txt|open none.txt" << "No file";
+        QTest::newRow("type into nothing") << "type" << "No file \u2014 edited";
+        QTest::newRow("samples") << "type|samples" << "%1/Samples/sample2.txt \u2014 unchanged since it was loaded";
+        QTest::newRow("drop a file") << "type|drop a.txt" << loaded;
+        QTest::newRow("drop text") << "open a.txt|drop text" << edited;
+        QTest::newRow("drop a folder") << "open a.txt|drop Samples" << loaded;
+        QTest::newRow("full screen") << "open a.txt|full screen" << loaded;
+        QTest::newRow("typed before full screen") << "open a.txt|type|full screen|full screen" << edited;
+        QTest::newRow("typed in full screen") << "open a.txt|full screen type" << edited;
+    }
+    void paneSaysWhichFileAndWhetherItWasEdited()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, shown);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("Samples"));
+        for (const char *name : {"a.txt", "Samples/sample1.txt", "Samples/sample2.txt"})
+            writeFile(dir.filePath(name), "A\n");
+        FakePlatform fake;
+        fake.programDirectory = dir.path();
+        fake.messages.answers = {platform::MessageAnswer::No, platform::MessageAnswer::No};
+        Form1 form(fake.platform());
+        PaneControl *pane = form.RichTextBox2;
+
+        for (const QString &step : steps.split('|')) {
+            const QString name = dir.filePath(step.section(' ', 1, 1));
+            if (step.startsWith("open"))
+                form.PushButton4_Click({name});
+            if (step.startsWith("save")) {
+                fake.dialogs.saveAnswers.push_back(name);
+                form.PushButton5_Click();
+            }
+            if (step == "type")
+                QTest::keyClicks(pane, "x");
+            if (step == "undo")
+                pane->undo();
+            if (step == "clear")
+                form.PushButton6_Click();
+            if (step == "samples")
+                form.PushButton9_Click();
+            if (step.startsWith("drop")) {
+                QMimeData data;
+                step.endsWith("text") ? data.setText("t") : data.setUrls({QUrl::fromLocalFile(name)});
+                QWidget *target = step.endsWith("Samples") ? static_cast<QWidget *>(&form) : pane->viewport();
+                QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+                QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(target, &enter);
+                QApplication::sendEvent(target, &drop);
+                QCoreApplication::processEvents();
+            }
+            if (step.startsWith("full screen")) {
+                form.PushButton1_Click();
+                if (step.endsWith("type"))
+                    QTest::keyClicks(form.fullScreenWindow()->RichTextBox2, "y");
+                form.fullScreenWindow()->close();
+            }
+        }
+        const QString expected = shown.contains("%1") ? shown.arg(dir.path()) : shown;
+        for (QWidget *widget : {static_cast<QWidget *>(form.Frame3), static_cast<QWidget *>(pane), pane->viewport()}) {
+            QCOMPARE(widget->toolTip(), expected);
+            QCOMPARE(widget->accessibleDescription(), expected);
+        }
+        if (steps.contains("drop Samples"))
+            QVERIFY(fake.messages.shown.value(0).text.startsWith("A folder cannot"));
+        // The left pane keeps its own.
+        QCOMPARE(form.Frame1->toolTip().section(' ', 0, 0), steps.contains("samples") ? dir.filePath("Samples/sample1.txt") : "No");
+    }
 };
-
-void TestPaneFileStatus::paneSaysWhichFileAndWhetherItWasEdited_data()
-{
-    QTest::addColumn<QStringList>("steps"); // on the right pane; a folder is dropped beside the panes
-    QTest::addColumn<QString>("shown");     // "%1": the scratch folder
-
-    const QString loaded = "%1/a.txt \u2014 unchanged since it was loaded";
-    const QString edited = "%1/a.txt \u2014 edited since it was loaded";
-    QTest::newRow("open") << QStringList{"open a.txt"} << loaded;
-    QTest::newRow("open, type, undo") << QStringList{"open a.txt", "type", "undo"} << loaded;
-    QTest::newRow("type, save, type") << QStringList{"open a.txt", "type", "save b.txt", "type"}
-                                      << "%1/b.txt \u2014 edited since it was saved";
-    QTest::newRow("save declined") << QStringList{"open a.txt", "type", "save a.txt"} << edited;
-    QTest::newRow("open, clear") << QStringList{"open a.txt", "clear"} << "No file";
-    QTest::newRow("then a missing one") << QStringList{"open a.txt", "open none.txt"} << "No file";
-    QTest::newRow("type into nothing") << QStringList{"type"} << "No file \u2014 edited";
-    QTest::newRow("samples") << QStringList{"type", "samples"} << "%1/Samples/sample2.txt \u2014 unchanged since it was loaded";
-    QTest::newRow("drop a file") << QStringList{"type", "drop a.txt"} << loaded;
-    QTest::newRow("drop text") << QStringList{"open a.txt", "drop text"} << edited;
-    QTest::newRow("drop a folder") << QStringList{"open a.txt", "drop Samples"} << loaded;
-    QTest::newRow("full screen") << QStringList{"open a.txt", "full screen"} << loaded;
-    QTest::newRow("typed before full screen") << QStringList{"open a.txt", "type", "full screen", "full screen"} << edited;
-    QTest::newRow("typed in full screen") << QStringList{"open a.txt", "full screen type"} << edited;
-}
-
-void TestPaneFileStatus::paneSaysWhichFileAndWhetherItWasEdited()
-{
-    QFETCH(QStringList, steps);
-    QFETCH(QString, shown);
-    QTemporaryDir dir;
-    writeFile(dir.filePath("a.txt"), "A\n");
-    QVERIFY(QDir(dir.path()).mkdir("Samples"));
-    writeFile(dir.filePath("Samples/sample1.txt"), "1");
-    writeFile(dir.filePath("Samples/sample2.txt"), "2");
-    FakePlatform fake;
-    fake.programDirectory = dir.path();
-    fake.messages.answers = {platform::MessageAnswer::No, platform::MessageAnswer::No};
-    Form1 form(fake.platform());
-    PaneControl *pane = form.RichTextBox2;
-
-    for (const QString &step : std::as_const(steps)) {
-        const QString name = dir.filePath(step.section(' ', 1, 1));
-        if (step.startsWith("open"))
-            form.PushButton4_Click({name});
-        if (step.startsWith("save")) {
-            fake.dialogs.saveAnswers.push_back(name);
-            form.PushButton5_Click();
-        }
-        if (step == "type")
-            QTest::keyClicks(pane, "x");
-        if (step == "undo")
-            pane->undo();
-        if (step == "clear")
-            form.PushButton6_Click();
-        if (step == "samples")
-            form.PushButton9_Click();
-        if (step.startsWith("drop")) {
-            QMimeData data;
-            step.endsWith("text") ? data.setText("t") : data.setUrls({QUrl::fromLocalFile(name)});
-            QWidget *target = step.endsWith("Samples") ? static_cast<QWidget *>(&form) : pane->viewport();
-            QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(target, &enter);
-            QApplication::sendEvent(target, &drop);
-            QCoreApplication::processEvents();
-        }
-        if (step.startsWith("full screen")) {
-            form.PushButton1_Click();
-            if (step.endsWith("type"))
-                QTest::keyClicks(form.fullScreenWindow()->RichTextBox2, "y");
-            form.fullScreenWindow()->close();
-        }
-    }
-
-    const QString expected = shown.contains("%1") ? shown.arg(dir.path()) : shown;
-    for (QWidget *widget : {static_cast<QWidget *>(form.Frame3), static_cast<QWidget *>(pane), pane->viewport()}) {
-        QCOMPARE(widget->toolTip(), expected);
-        QCOMPARE(widget->accessibleDescription(), expected);
-    }
-    if (steps.contains("drop Samples"))
-        QVERIFY(fake.messages.shown.value(0).text.startsWith("A folder cannot"));
-    // The left pane keeps its own.
-    QCOMPARE(form.Frame1->toolTip().section(' ', 0, 0),
-             steps.contains("samples") ? dir.filePath("Samples/sample1.txt") : QStringLiteral("No"));
-}
 
 QTEST_MAIN(TestPaneFileStatus)
 #include "tst_panefilestatus.moc"

@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +26,7 @@ enum class Fault { None, Error, ShortWrite, Interrupt, ErrorFromThenOn };
 class FaultyCalls final : public platform::SystemCalls
 {
 public:
+    explicit FaultyCalls(int failAt = -1, Fault fault = Fault::None, int error = 0) : failAt(failAt), fault(fault), error(error) {}
     int open(const char *path, int flags, mode_t mode) override { return strike("open") ? -1 : real.open(path, flags, mode); }
     ssize_t read(int fd, void *buffer, size_t count) override { return strike("read") ? -1 : real.read(fd, buffer, count); }
     ssize_t write(int fd, const void *buffer, size_t count) override
@@ -50,9 +50,9 @@ public:
     int mkdir(const char *path, mode_t mode) override { return strike("mkdir") ? -1 : real.mkdir(path, mode); }
 
     QStringList trace;
-    int failAt = -1;
-    Fault fault = Fault::None;
-    int error = 0;
+    const int failAt;
+    const Fault fault;
+    const int error;
 
 private:
     /// True when this call fails; a short write instead goes on with half the bytes.
@@ -79,21 +79,14 @@ struct stat statOf(const QString &path)
     return info;
 }
 
-QByteArray textOfSize(int size)
-{
-    QByteArray text(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        text[i] = char('a' + i % 23);
-    return text;
-}
+QByteArray textOfSize(int size) { return QByteArray("abcdefghijklmnopqrstuvw").repeated(size / 23 + 1).left(size); }
 
 /// A memory file system where there is one: the faults here are made, not met, and syncing a real
 /// disk hundreds of times would only slow the table down.
 QString scratchTemplate()
 {
-    const QString memory = QStringLiteral("/dev/shm");
-    return (QFileInfo(memory).isDir() && QFileInfo(memory).isWritable() ? memory : QDir::tempPath())
-        + QStringLiteral("/safefilewriter-XXXXXX");
+    const QFileInfo memory("/dev/shm");
+    return (memory.isDir() && memory.isWritable() ? memory.filePath() : QDir::tempPath()) + "/safefilewriter-XXXXXX";
 }
 
 const QByteArray kOld = QByteArray("the old text\r\n").repeated(200);
@@ -108,10 +101,10 @@ struct Scene
         if (secondName)
             QCOMPARE(::link(QFile::encodeName(target()).constData(), QFile::encodeName(other()).constData()), 0);
     }
-    QString folder() const { return dir.filePath(QStringLiteral("folder")); }
-    QString target() const { return folder() + QLatin1Char('/') + name; }
-    QString other() const { return dir.filePath(QStringLiteral("other.txt")); }
-    QString safety() const { return dir.filePath(QStringLiteral("cache/brassfinch")); }
+    QString folder() const { return dir.filePath("folder"); }
+    QString target() const { return folder() + '/' + name; }
+    QString other() const { return dir.filePath("other.txt"); }
+    QString safety() const { return dir.filePath("cache/brassfinch"); }
     QByteArray save(platform::SystemCalls &calls, const QByteArray &text) // the failure's message, or null
     {
         try {
@@ -123,8 +116,16 @@ struct Scene
     }
     QString name;
     QTemporaryDir dir{scratchTemplate()};
-    bool made = QDir(dir.path()).mkdir(QStringLiteral("folder"));
+    bool made = QDir(dir.path()).mkdir("folder");
 };
+
+/// The calls a clean save of `text` makes.
+QStringList cleanTrace(bool inPlace, const QByteArray &text)
+{
+    FaultyCalls clean;
+    const QByteArray failure = Scene(inPlace).save(clean, text);
+    return failure.isNull() ? clean.trace : QStringList{QString::fromUtf8(failure)};
+}
 
 } // namespace
 
@@ -135,221 +136,184 @@ class TestSafeFileWriter : public QObject
     Q_OBJECT
 
 private slots:
-    void everyFailingCallKeepsTheOldTextAndIsReported_data();
-    void everyFailingCallKeepsTheOldTextAndIsReported();
-    void failedRestoreNamesTheSafetyCopy();
-    void savingKeepsWhatReplacingWouldChange_data();
-    void savingKeepsWhatReplacingWouldChange();
-    void otherUsersSaveWithinTheirRights_data();
-    void otherUsersSaveWithinTheirRights();
-};
-
-void TestSafeFileWriter::everyFailingCallKeepsTheOldTextAndIsReported_data()
-{
-    QTest::addColumn<bool>("inPlace");
-    QTest::addColumn<int>("size");
-    QTest::addColumn<int>("failAt");
-    QTest::addColumn<Fault>("fault");
-    QTest::addColumn<int>("error");
-    QTest::addColumn<bool>("committed"); // the new text is in place before the call fails
-    QTest::addColumn<bool>("lastCall");
-    const struct { const char *name; Fault fault; int error; } kinds[] = {
-        {"ENOSPC", Fault::Error, ENOSPC}, {"EIO", Fault::Error, EIO}, {"EDQUOT", Fault::Error, EDQUOT},
-        {"short write", Fault::ShortWrite, 0}, {"EINTR", Fault::Interrupt, 0}};
-    for (const bool inPlace : {false, true}) {
-        for (const int size : {0, 1, 4095, 4096, 16384, 16385, 1024 * 1024}) {
-            // A clean save first, to learn its calls.
-            Scene scene(inPlace);
-            FaultyCalls clean;
-            QVERIFY(scene.save(clean, textOfSize(size)).isNull());
-            const QStringList &calls = clean.trace;
-            const qsizetype commit = inPlace ? calls.lastIndexOf(QLatin1String("fsync")) : calls.indexOf(QLatin1String("rename"));
-            QVERIFY(commit > 0);
-            for (int call = 0; call < calls.size(); ++call) {
-                for (const auto &kind : kinds) {
-                    if (kind.fault == Fault::ShortWrite && calls[call] != QLatin1String("write"))
-                        continue;
-                    if (kind.fault == Fault::Interrupt && !QStringList{"write", "read", "open"}.contains(calls[call]))
-                        continue;
-                    QTest::addRow("%s, %d bytes, call %d (%s), %s", inPlace ? "in place" : "replaced", size, call,
-                                  qPrintable(calls[call]), kind.name)
-                        << inPlace << size << call << kind.fault << kind.error << (call > commit)
-                        << (call == calls.size() - 1);
+    void everyFailingCallKeepsTheOldTextAndIsReported_data()
+    {
+        QTest::addColumn<bool>("inPlace");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("failAt");
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<bool>("committed"); // the new text is in place before the call fails
+        QTest::addColumn<bool>("lastCall");
+        const struct { const char *name; Fault fault; int error; } kinds[] = {
+            {"ENOSPC", Fault::Error, ENOSPC}, {"EIO", Fault::Error, EIO}, {"EDQUOT", Fault::Error, EDQUOT},
+            {"short write", Fault::ShortWrite, 0}, {"EINTR", Fault::Interrupt, 0}};
+        for (const bool inPlace : {false, true}) {
+            for (const int size : {0, 1, 4095, 4096, 16384, 16385, 1024 * 1024}) {
+                const QStringList calls = cleanTrace(inPlace, textOfSize(size));
+                const qsizetype commit = inPlace ? calls.lastIndexOf("fsync") : calls.indexOf("rename");
+                QVERIFY2(commit > 0, qPrintable(calls.join(' ')));
+                for (int call = 0; call < calls.size(); ++call) {
+                    for (const auto &kind : kinds) {
+                        if ((kind.fault == Fault::ShortWrite && calls[call] != "write")
+                            || (kind.fault == Fault::Interrupt && !QStringList{"write", "read", "open"}.contains(calls[call])))
+                            continue;
+                        QTest::addRow("%s, %d bytes, call %d (%s), %s", inPlace ? "in place" : "replaced", size, call,
+                                      qPrintable(calls[call]), kind.name)
+                            << inPlace << size << call << kind.fault << kind.error << (call > commit)
+                            << (call == calls.size() - 1);
+                    }
                 }
             }
         }
     }
-}
+    void everyFailingCallKeepsTheOldTextAndIsReported()
+    {
+        QFETCH(bool, inPlace);
+        QFETCH(int, size);
+        QFETCH(int, failAt);
+        QFETCH(Fault, fault);
+        QFETCH(int, error);
+        QFETCH(bool, committed);
+        QFETCH(bool, lastCall);
+        Scene scene(inPlace);
+        const ino_t inode = statOf(scene.target()).st_ino;
+        FaultyCalls calls(failAt, fault, error);
+        const QByteArray text = textOfSize(size);
+        const QByteArray failure = scene.save(calls, text);
 
-void TestSafeFileWriter::everyFailingCallKeepsTheOldTextAndIsReported()
-{
-    QFETCH(bool, inPlace);
-    QFETCH(int, size);
-    QFETCH(int, failAt);
-    QFETCH(Fault, fault);
-    QFETCH(int, error);
-    QFETCH(bool, committed);
-    QFETCH(bool, lastCall);
-    Scene scene(inPlace);
-    const ino_t inode = statOf(scene.target()).st_ino;
-    FaultyCalls calls;
-    calls.failAt = failAt;
-    calls.fault = fault;
-    calls.error = error;
-    const QByteArray text = textOfSize(size);
-    const QByteArray failure = scene.save(calls, text);
-
-    const bool fails = fault == Fault::Error;
-    QVERIFY2(failure.isNull() != fails, failure.constData());
-    if (fails)
-        QVERIFY2(failure.contains(std::strerror(error)), failure.constData());
-    QVERIFY2(readFile(scene.target()) == (committed || !fails ? text : kOld), "neither the old text nor the new");
-    QCOMPARE(entries(scene.folder()), QStringList{QStringLiteral("target.txt")});
-    // Only a copy that could not be removed after the text was saved stays, and the report names it.
-    const QStringList copies = entries(scene.safety());
-    QCOMPARE(copies.size(), inPlace && fails && lastCall ? 1 : 0);
-    if (!copies.isEmpty())
-        QVERIFY(failure.contains(QFile::encodeName(scene.safety() + QLatin1Char('/') + copies.constFirst())));
-    if (inPlace) {
-        QCOMPARE(statOf(scene.target()).st_ino, inode);
-        QCOMPARE(statOf(scene.target()).st_nlink, nlink_t(2));
+        const bool fails = fault == Fault::Error;
+        QVERIFY2(failure.isNull() != fails, failure.constData());
+        if (fails)
+            QVERIFY2(failure.contains(std::strerror(error)), failure.constData());
+        QVERIFY2(readFile(scene.target()) == (committed || !fails ? text : kOld), "neither the old text nor the new");
+        QCOMPARE(entries(scene.folder()), QStringList{"target.txt"});
+        // Only a copy that could not be removed after the text was saved stays, and the report names it.
+        const QStringList copies = entries(scene.safety());
+        QCOMPARE(copies.size(), inPlace && fails && lastCall ? 1 : 0);
+        if (!copies.isEmpty())
+            QVERIFY(failure.contains(QFile::encodeName(scene.safety() + '/' + copies.constFirst())));
+        if (inPlace) {
+            QCOMPARE(statOf(scene.target()).st_ino, inode);
+            QCOMPARE(statOf(scene.target()).st_nlink, nlink_t(2));
+        }
     }
-}
 
-void TestSafeFileWriter::failedRestoreNamesTheSafetyCopy()
-{
-    // The disk fails for good once the old text is cut: nothing can be put back.
-    FaultyCalls clean;
-    QVERIFY(Scene(true).save(clean, "new").isNull());
-    Scene scene(true);
-    FaultyCalls calls;
-    calls.failAt = int(clean.trace.indexOf(QLatin1String("ftruncate"))) + 1;
-    calls.fault = Fault::ErrorFromThenOn;
-    calls.error = EIO;
-    const QByteArray failure = scene.save(calls, "new");
-
-    const QStringList copies = entries(scene.safety());
-    QCOMPARE(copies.size(), 1);
-    const QString copy = scene.safety() + QLatin1Char('/') + copies.constFirst();
-    QCOMPARE(readFile(copy), kOld);
-    QVERIFY2(failure.contains(std::strerror(EIO)) && failure.contains(QFile::encodeName(copy)), failure.constData());
-    QCOMPARE(QFile::permissions(scene.safety()), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                                     | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
-}
-
-void TestSafeFileWriter::savingKeepsWhatReplacingWouldChange_data()
-{
-    QTest::addColumn<QString>("kind");
-    for (const char *kind : {"hard link", "another user's file saved by root", "writable file in a read-only folder",
-                             "named pipe", "owner refused by the system", "longest name"})
-        QTest::newRow(kind) << QString::fromLatin1(kind);
-}
-
-void TestSafeFileWriter::savingKeepsWhatReplacingWouldChange()
-{
-    QFETCH(QString, kind);
-    Scene scene(kind == QLatin1String("hard link"),
-                kind == QLatin1String("longest name") ? QString(NAME_MAX, QLatin1Char('n')) : QStringLiteral("target.txt"));
-    const QByteArray target = QFile::encodeName(scene.target());
-    const QByteArray folder = QFile::encodeName(scene.folder());
-    if (kind == QLatin1String("named pipe")) {
-        QVERIFY(QFile::remove(scene.target()));
-        QCOMPARE(::mkfifo(target.constData(), 0644), 0);
-    } else if (kind == QLatin1String("another user's file saved by root")) {
-        if (::geteuid() != 0)
-            QSKIP("Only the superuser can give a file to another user.");
-        QCOMPARE(::chown(target.constData(), 65534, 65534), 0);
-        QCOMPARE(::chmod(target.constData(), 0640), 0);
-    } else if (kind == QLatin1String("writable file in a read-only folder")) {
-        QCOMPARE(::chmod(folder.constData(), 0555), 0);
+    void failedRestoreNamesTheSafetyCopy()
+    {
+        // The disk fails for good once the old text is cut: nothing can be put back.
+        Scene scene(true);
+        FaultyCalls calls(int(cleanTrace(true, "new").indexOf("ftruncate")) + 1, Fault::ErrorFromThenOn, EIO);
+        const QByteArray failure = scene.save(calls, "new");
+        const QStringList copies = entries(scene.safety());
+        QCOMPARE(copies.size(), 1);
+        const QString copy = scene.safety() + '/' + copies.constFirst();
+        QCOMPARE(readFile(copy), kOld);
+        QVERIFY2(failure.contains(std::strerror(EIO)) && failure.contains(QFile::encodeName(copy)), failure.constData());
+        QCOMPARE(QFile::permissions(scene.safety()), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                         | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
     }
-    const struct stat before = statOf(scene.target());
-    FaultyCalls calls;
-    if (kind == QLatin1String("owner refused by the system")) {
-        // As where even the superuser may not give files away: the text goes in place instead.
-        FaultyCalls clean;
-        QVERIFY(Scene(false).save(clean, "new text").isNull());
-        calls.failAt = int(clean.trace.indexOf(QLatin1String("fchown")));
-        calls.fault = Fault::Error;
-        calls.error = EPERM;
-    }
-    const QByteArray failure = scene.save(calls, "new text");
-    ::chmod(folder.constData(), 0755);
 
-    const struct stat after = statOf(scene.target());
-    if (kind == QLatin1String("named pipe")) {
-        QCOMPARE(failure, QByteArray("Not a regular file"));
-        QVERIFY(S_ISFIFO(after.st_mode));
-        return;
+    void savingKeepsWhatReplacingWouldChange_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const char *kind : {"hard link", "another user's file saved by root", "writable file in a read-only folder",
+                                 "named pipe", "owner refused by the system", "longest name"})
+            QTest::newRow(kind) << QString::fromLatin1(kind);
     }
-    QVERIFY2(failure.isNull(), failure.constData());
-    QCOMPARE(readFile(scene.target()), QByteArray("new text"));
-    QCOMPARE(after.st_uid, before.st_uid);
-    QCOMPARE(after.st_gid, before.st_gid);
-    QCOMPARE(after.st_mode, before.st_mode);
-    QCOMPARE(entries(scene.folder()), QStringList{scene.name});
-    QCOMPARE(entries(scene.safety()), QStringList());
-    if (kind == QLatin1String("hard link"))
-        QCOMPARE(readFile(scene.other()), QByteArray("new text"));
-    if (kind == QLatin1String("hard link") || kind == QLatin1String("owner refused by the system"))
+    void savingKeepsWhatReplacingWouldChange()
+    {
+        QFETCH(QString, kind);
+        Scene scene(kind == "hard link", kind == "longest name" ? QString(NAME_MAX, 'n') : QStringLiteral("target.txt"));
+        const QByteArray target = QFile::encodeName(scene.target());
+        const QByteArray folder = QFile::encodeName(scene.folder());
+        if (kind == "named pipe") {
+            QVERIFY(QFile::remove(scene.target()));
+            QCOMPARE(::mkfifo(target.constData(), 0644), 0);
+        } else if (kind == "another user's file saved by root") {
+            if (::geteuid() != 0)
+                QSKIP("Only the superuser can give a file to another user.");
+            QVERIFY(::chown(target.constData(), 65534, 65534) == 0 && ::chmod(target.constData(), 0640) == 0);
+        } else if (kind == "writable file in a read-only folder") {
+            QCOMPARE(::chmod(folder.constData(), 0555), 0);
+        }
+        const struct stat before = statOf(scene.target());
+        // Where even the superuser may not give files away, the text goes in place instead.
+        FaultyCalls calls(kind == "owner refused by the system" ? int(cleanTrace(false, "new text").indexOf("fchown")) : -1,
+                          Fault::Error, EPERM);
+        const QByteArray failure = scene.save(calls, "new text");
+        ::chmod(folder.constData(), 0755);
+
+        const struct stat after = statOf(scene.target());
+        if (kind == "named pipe") {
+            QCOMPARE(failure, QByteArray("Not a regular file"));
+            QVERIFY(S_ISFIFO(after.st_mode));
+            return;
+        }
+        QVERIFY2(failure.isNull(), failure.constData());
+        QCOMPARE(readFile(scene.target()), QByteArray("new text"));
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_gid, before.st_gid);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(entries(scene.folder()), QStringList{scene.name});
+        QCOMPARE(entries(scene.safety()), QStringList());
+        if (kind == "hard link")
+            QCOMPARE(readFile(scene.other()), QByteArray("new text"));
+        if (kind == "hard link" || kind == "owner refused by the system")
+            QCOMPARE(after.st_ino, before.st_ino);
+    }
+
+    void otherUsersSaveWithinTheirRights_data()
+    {
+        QTest::addColumn<uid_t>("folderOwner");
+        QTest::addColumn<uid_t>("fileOwner");
+        QTest::addColumn<int>("fileMode");
+        QTest::addColumn<QByteArray>("outcome");
+        const uid_t nobody = 65534;
+        QTest::newRow("writable file in a folder it may not write") << uid_t(0) << nobody << 0644 << QByteArray("saved");
+        QTest::newRow("another user's group-writable file") << nobody << uid_t(0) << 0664 << QByteArray("saved");
+        QTest::newRow("read-only file") << nobody << nobody << 0444 << QByteArray("Permission denied");
+    }
+    void otherUsersSaveWithinTheirRights()
+    {
+        QFETCH(uid_t, folderOwner);
+        QFETCH(uid_t, fileOwner);
+        QFETCH(int, fileMode);
+        QFETCH(QByteArray, outcome);
+        const QString setpriv = QStandardPaths::findExecutable("setpriv");
+        if (::geteuid() != 0 || setpriv.isEmpty())
+            QSKIP("Running as another user needs the superuser and setpriv.");
+        // Everything the other user meets lies in a scratch folder that user can reach.
+        QTemporaryDir base("/tmp/savefile-XXXXXX");
+        const QString program = base.filePath("savefile"), folder = base.filePath("folder"), cache = base.filePath("cache");
+        const QString target = folder + "/target.txt";
+        QVERIFY(QFile::copy(SAVE_FILE_PROGRAM, program) && QDir().mkdir(folder) && QDir().mkdir(cache));
+        writeFile(target, kOld);
+        const auto give = [](const QString &path, uid_t owner, mode_t mode) {
+            return ::chown(QFile::encodeName(path).constData(), owner, 65534) == 0
+                && ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+        };
+        QVERIFY(give(base.path(), 0, 0755) && give(program, 0, 0755) && give(cache, 65534, 0700)
+                && give(folder, folderOwner, 0755) && give(target, fileOwner, mode_t(fileMode)));
+        const struct stat before = statOf(target);
+
+        QProcess run;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CACHE_HOME", cache);
+        run.setProcessEnvironment(environment);
+        run.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups", program, target, "new text"});
+        QVERIFY(run.waitForFinished(30000));
+        QCOMPARE(run.readAllStandardOutput().trimmed(), outcome);
+
+        const struct stat after = statOf(target);
+        QCOMPARE(readFile(target), outcome == "saved" ? QByteArray("new text") : kOld);
         QCOMPARE(after.st_ino, before.st_ino);
-}
-
-void TestSafeFileWriter::otherUsersSaveWithinTheirRights_data()
-{
-    QTest::addColumn<uid_t>("folderOwner");
-    QTest::addColumn<uid_t>("fileOwner");
-    QTest::addColumn<int>("fileMode");
-    QTest::addColumn<QByteArray>("outcome");
-    const uid_t nobody = 65534;
-    QTest::newRow("writable file in a folder it may not write") << uid_t(0) << nobody << 0644 << QByteArray("saved");
-    QTest::newRow("another user's group-writable file") << nobody << uid_t(0) << 0664 << QByteArray("saved");
-    QTest::newRow("read-only file") << nobody << nobody << 0444 << QByteArray("Permission denied");
-}
-
-void TestSafeFileWriter::otherUsersSaveWithinTheirRights()
-{
-    QFETCH(uid_t, folderOwner);
-    QFETCH(uid_t, fileOwner);
-    QFETCH(int, fileMode);
-    QFETCH(QByteArray, outcome);
-    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-    if (::geteuid() != 0 || setpriv.isEmpty())
-        QSKIP("Running as another user needs the superuser and setpriv.");
-    // Everything the other user meets lies in a scratch folder that user can reach.
-    QTemporaryDir base(QStringLiteral("/tmp/savefile-XXXXXX"));
-    const QString program = base.filePath(QStringLiteral("savefile"));
-    const QString folder = base.filePath(QStringLiteral("folder"));
-    const QString cache = base.filePath(QStringLiteral("cache"));
-    const QString target = folder + QStringLiteral("/target.txt");
-    QVERIFY(QFile::copy(QStringLiteral(SAVE_FILE_PROGRAM), program));
-    QVERIFY(QDir().mkdir(folder) && QDir().mkdir(cache));
-    writeFile(target, kOld);
-    const auto give = [](const QString &path, uid_t owner, mode_t mode) {
-        return ::chown(QFile::encodeName(path).constData(), owner, 65534) == 0
-            && ::chmod(QFile::encodeName(path).constData(), mode) == 0;
-    };
-    QVERIFY(give(base.path(), 0, 0755) && give(program, 0, 0755) && give(cache, 65534, 0700)
-            && give(folder, folderOwner, 0755) && give(target, fileOwner, mode_t(fileMode)));
-    const struct stat before = statOf(target);
-
-    QProcess run;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
-    run.setProcessEnvironment(environment);
-    run.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
-                        program, target, QStringLiteral("new text")});
-    QVERIFY(run.waitForFinished(30000));
-    QCOMPARE(run.readAllStandardOutput().trimmed(), outcome);
-
-    const struct stat after = statOf(target);
-    QCOMPARE(readFile(target), outcome == "saved" ? QByteArray("new text") : kOld);
-    QCOMPARE(after.st_ino, before.st_ino);
-    QCOMPARE(after.st_uid, before.st_uid);
-    QCOMPARE(after.st_mode, before.st_mode);
-    QCOMPARE(entries(folder), QStringList{QStringLiteral("target.txt")});
-    QCOMPARE(entries(cache + QStringLiteral("/brassfinch")).size(), 0);
-}
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(entries(folder), QStringList{"target.txt"});
+        QCOMPARE(entries(cache + "/brassfinch").size(), 0);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestSafeFileWriter)
 #include "tst_safefilewriter.moc"

@@ -9,39 +9,29 @@ class ProgramIconTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void iconWithoutTheSvgPlugin_data();
-    void iconWithoutTheSvgPlugin();
-};
-
-void ProgramIconTest::initTestCase()
-{
     // An icon drawn from an SVG comes out empty from here on, even where the plug-in is installed.
-    QCoreApplication::setLibraryPaths({});
-}
-
-void ProgramIconTest::iconWithoutTheSvgPlugin_data()
-{
-    QTest::addColumn<int>("size");
-    for (int size : {16, 24, 32, 48, 64, 128, 256})
-        QTest::addRow("%dx%d", size, size) << size;
-}
-
-void ProgramIconTest::iconWithoutTheSvgPlugin()
-{
-    QFETCH(int, size);
-    QIcon icon;
-    try {
-        icon = programIcon();
-    } catch (const platform::Failure &failure) {
-        QFAIL(qPrintable(failure.message()));
+    void initTestCase() { QCoreApplication::setLibraryPaths({}); }
+    void iconWithoutTheSvgPlugin_data()
+    {
+        QTest::addColumn<int>("size");
+        for (int size : {16, 24, 32, 48, 64, 128, 256})
+            QTest::addRow("%dx%d", size, size) << size;
     }
-    QVERIFY(icon.availableSizes().contains(QSize(size, size)));
-    const QImage picture = icon.pixmap(size, size).toImage();
-    QCOMPARE(picture.size(), QSize(size, size));
-    // Drawn, not blank: the middle of the left page is opaque.
-    QCOMPARE(qAlpha(picture.pixel(size / 4, size * 5 / 8)), 255);
-}
+    void iconWithoutTheSvgPlugin()
+    {
+        QFETCH(int, size);
+        QIcon icon;
+        try {
+            icon = programIcon();
+        } catch (const platform::Failure &failure) {
+            QFAIL(qPrintable(failure.message()));
+        }
+        QVERIFY(icon.availableSizes().contains(QSize(size, size)));
+        const QImage picture = icon.pixmap(size, size).toImage();
+        QCOMPARE(picture.size(), QSize(size, size));
+        QCOMPARE(qAlpha(picture.pixel(size / 4, size * 5 / 8)), 255); // drawn, not blank: the left page is opaque
+    }
+};
 
 QTEST_MAIN(ProgramIconTest)
 #include "tst_programicon.moc"
