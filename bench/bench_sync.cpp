@@ -11,7 +11,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QHBoxLayout>
 #include <QWidget>
 
 #include <algorithm>
@@ -63,25 +62,11 @@ QPoint target(const PaneControl &pane, int run)
     return {0, line * pane.lineHeight()};
 }
 
-struct Window
+struct Window : benchpane::SidePanes
 {
     explicit Window(const QByteArray &text)
+        : SidePanes([&](PaneControl &pane) { benchpane::setBytes(pane, text); })
     {
-        widget.resize(900, 700);
-        auto *layout = new QHBoxLayout(&widget);
-        left = new PaneControl(&widget);
-        right = new PaneControl(&widget);
-        layout->addWidget(left);
-        layout->addWidget(right);
-        for (PaneControl *pane : {left, right}) {
-            benchpane::setBytes(*pane, text);
-            pane->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
-        }
-        widget.show();
-        QCoreApplication::processEvents();
-        // Whatever answers for a pane now is what its updates will be reported through.
-        QAccessible::queryAccessibleInterface(left);
-        QAccessible::queryAccessibleInterface(right);
     }
 
     // One scroll as the user causes it: the view moves and the pane is drawn anew.
@@ -112,10 +97,6 @@ struct Window
                     right->viewport()->repaint();
             });
     }
-
-    QWidget widget;
-    PaneControl *left = nullptr;
-    PaneControl *right = nullptr;
 };
 
 } // namespace

@@ -4,6 +4,10 @@
 #include "platform/failure.h"
 #include "platform/qtplatform.h"
 
+#include <QAccessible>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -36,6 +40,23 @@ void setBytes(PaneControl &pane, const QByteArray &bytes)
 qint64 byteCount(const PaneControl &pane)
 {
     return pane.byteCount();
+}
+
+SidePanes::SidePanes(const std::function<void(PaneControl &)> &fill)
+{
+    window.resize(900, 700);
+    auto *layout = new QHBoxLayout(&window);
+    left = new PaneControl(&window);
+    right = new PaneControl(&window);
+    for (PaneControl *pane : {left, right}) {
+        layout->addWidget(pane);
+        fill(*pane);
+        pane->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    }
+    window.show();
+    QCoreApplication::processEvents();
+    QAccessible::queryAccessibleInterface(left);
+    QAccessible::queryAccessibleInterface(right);
 }
 
 } // namespace benchpane

@@ -8,6 +8,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QWidget>
+
+#include <functional>
 
 namespace benchpane {
 
@@ -27,5 +30,16 @@ void setBytes(PaneControl &pane, const QByteArray &bytes);
 
 /// The number of bytes the pane holds.
 qint64 byteCount(const PaneControl &pane);
+
+/// Two panes side by side in a shown window, each filled by `fill` with its caret at the end,
+/// and their accessible interfaces made, so every update is reported as a screen reader sees it.
+struct SidePanes
+{
+    explicit SidePanes(const std::function<void(PaneControl &)> &fill);
+
+    QWidget window;
+    PaneControl *left = nullptr;
+    PaneControl *right = nullptr;
+};
 
 } // namespace benchpane

@@ -29,7 +29,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QHBoxLayout>
 #include <QPushButton>
 #include <QStringDecoder>
 #include <QTest>
@@ -292,22 +291,10 @@ int syncTick(const QString &path)
     // The engine reports caret moves only while accessibility is in use, which is where a large
     // document's scrolls used to cost the most.
     QAccessible::setActive(true);
-    QWidget window;
-    window.resize(900, 700);
-    auto *layout = new QHBoxLayout(&window);
-    auto *left = new PaneControl(&window);
-    auto *right = new PaneControl(&window);
-    layout->addWidget(left);
-    layout->addWidget(right);
+    benchpane::SidePanes panes([&](PaneControl &pane) { benchpane::open(pane, path); });
+    PaneControl *left = panes.left;
+    PaneControl *right = panes.right;
     PaintProbe probe(right->viewport());
-    for (PaneControl *pane : {left, right}) {
-        benchpane::open(*pane, path);
-        pane->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
-    }
-    window.show();
-    QCoreApplication::processEvents();
-    QAccessible::queryAccessibleInterface(left);
-    QAccessible::queryAccessibleInterface(right);
 
     ScrollSynchroniser sync(left, right, [] { return SwitchState::On; });
     emit left->focusReceived();

@@ -4,6 +4,7 @@
 #include "app/form1.h"
 #include "find/findbar.h"
 #include "sync/scrollsynchroniser.h"
+#include "tests/app/shownmainwindow.h"
 #include "tests/support/fakeplatform.h"
 #include "textpane/panecontrol.h"
 
@@ -24,12 +25,7 @@ private slots:
     void init()
     {
         m_fakes = std::make_unique<FakePlatform>();
-        m_fakes->programDirectory = QCoreApplication::applicationDirPath();
-        m_form = std::make_unique<Form1>(m_fakes->platform());
-        m_form->setProgramEnd([] {});
-        m_form->Form_Load();
-        m_form->show();
-        QApplication::setActiveWindow(m_form.get());
+        m_form = showMainWindow(*m_fakes);
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
         QVERIFY(m_bar = m_form->findChild<FindBar *>());
     }

@@ -2,6 +2,7 @@
 // presses what has the focus, and assistive technology sees every control by its caption.
 
 #include "app/form1.h"
+#include "tests/app/shownmainwindow.h"
 #include "tests/support/fakeplatform.h"
 #include "textpane/panecontrol.h"
 
@@ -39,12 +40,7 @@ private:
 void KeyboardAccessTest::init()
 {
     m_fakes = std::make_unique<FakePlatform>();
-    m_fakes->programDirectory = QCoreApplication::applicationDirPath();
-    m_form = std::make_unique<Form1>(m_fakes->platform());
-    m_form->setProgramEnd([] {});
-    m_form->Form_Load();
-    m_form->show();
-    QApplication::setActiveWindow(m_form.get());
+    m_form = showMainWindow(*m_fakes);
     QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
 }
 
