@@ -40,8 +40,8 @@ DropPlan planDrop(const QList<QUrl> &urls, DropTarget target,
     return plan;
 }
 
-FileDrops::FileDrops(Handler dropped, QObject *parent)
-    : QObject(parent), m_dropped(std::move(dropped))
+FileDrops::FileDrops(Handler dropped, std::function<bool()> accepting, QObject *parent)
+    : QObject(parent), m_dropped(std::move(dropped)), m_accepting(std::move(accepting))
 {
 }
 
@@ -60,6 +60,10 @@ bool FileDrops::eventFilter(QObject *watched, QEvent *event)
     auto *drop = static_cast<QDropEvent *>(event);
     if (!drop->mimeData() || !drop->mimeData()->hasUrls())
         return false;
+    if (!m_accepting()) {
+        drop->ignore();
+        return true;
+    }
     drop->acceptProposedAction();
     if (type == QEvent::Drop) {
         const QList<QUrl> urls = drop->mimeData()->urls();

@@ -35,7 +35,8 @@ class FileDrops : public QObject
     Q_OBJECT
 public:
     using Handler = std::function<void(const QList<QUrl> &urls, DropTarget target)>;
-    FileDrops(Handler dropped, QObject *parent);
+    /// Drags are taken only while `accepting` says so (not while an action runs).
+    FileDrops(Handler dropped, std::function<bool()> accepting, QObject *parent);
 
     void watch(QWidget *widget, DropTarget target);
 
@@ -44,5 +45,6 @@ protected:
 
 private:
     Handler m_dropped;
+    std::function<bool()> m_accepting;
     QHash<QObject *, DropTarget> m_targets;
 };

@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "app/actiongate.h"
 #include "app/cursorfile.h"
 #include "app/filedrop.h"
 #include "app/hoverfeedback.h"
@@ -39,6 +40,12 @@ QString pointerFile(const QString &programDirectory)
     return programDirectory + QStringLiteral("/HAND-M.CUR");
 }
 
+
+// The view copies both texts into panes of its own.
+void ensureRoomForFullScreen(qint64 bytes)
+{
+    (void)bytes; // memory check comes with the memory module
+}
 
 QFont arialBold(qreal points)
 {
@@ -83,8 +90,11 @@ Form1::Form1(const platform::Platform &platform, QWidget *parent)
                 [this, frame, pane](const QString &description) { showFileStatus(frame, pane, description); });
         showFileStatus(frame, pane, status->description());
     }
+    m_gate = std::make_unique<ActionGate>(
+        this, QList<QWidget *>{PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6,
+                               PushButton7, PushButton9, Check1});
     auto *drops = new FileDrops([this](const QList<QUrl> &urls, DropTarget target) { filesDropped(urls, target); },
-                                this);
+                                [this] { return !m_gate->isBusy(); }, this);
     // The text area receives drops over the text, the pane those over its scroll bars.
     drops->watch(this, DropTarget::Window);
     for (QWidget *left : {static_cast<QWidget *>(Frame1), static_cast<QWidget *>(RichTextBox1), RichTextBox1->viewport()})
@@ -173,6 +183,14 @@ GuardedHandler Form1::guarded(const char *handler)
     return GuardedHandler::of(m_platform.messages, staticMetaObject, handler);
 }
 
+void Form1::act(const char *handler, const std::function<void(GuardedHandler &)> &action)
+{
+    m_gate->run([&] {
+        GuardedHandler h = guarded(handler);
+        action(h);
+    });
+}
+
 void Form1::Form_Load()
 {
     GuardedHandler h = guarded(__func__);
@@ -199,44 +217,37 @@ void Form1::Form_Load()
 // handler to the action behind it.
 void Form1::PushButton3_Click(const QStringList &named)
 {
-    GuardedHandler h = guarded(__func__);
-    m_paneActions->open(h, *RichTextBox1, kOpenFile1Lines, named);
+    act(__func__, [&](GuardedHandler &h) { m_paneActions->open(h, *RichTextBox1, kOpenFile1Lines, named); });
 }
 
 void Form1::PushButton4_Click(const QStringList &named)
 {
-    GuardedHandler h = guarded(__func__);
-    m_paneActions->open(h, *RichTextBox2, kOpenFile2Lines, named);
+    act(__func__, [&](GuardedHandler &h) { m_paneActions->open(h, *RichTextBox2, kOpenFile2Lines, named); });
 }
 
 void Form1::PushButton2_Click()
 {
-    GuardedHandler h = guarded(__func__);
-    m_paneActions->save(h, *RichTextBox1);
+    act(__func__, [&](GuardedHandler &h) { m_paneActions->save(h, *RichTextBox1); });
 }
 
 void Form1::PushButton5_Click()
 {
-    GuardedHandler h = guarded(__func__);
-    m_paneActions->save(h, *RichTextBox2);
+    act(__func__, [&](GuardedHandler &h) { m_paneActions->save(h, *RichTextBox2); });
 }
 
 void Form1::PushButton7_Click()
 {
-    GuardedHandler h = guarded(__func__);
-    m_paneActions->clear(h, *RichTextBox1);
+    act(__func__, [&](GuardedHandler &h) { m_paneActions->clear(h, *RichTextBox1); });
 }
 
 void Form1::PushButton6_Click()
 {
-    GuardedHandler h = guarded(__func__);
-    m_paneActions->clear(h, *RichTextBox2);
+    act(__func__, [&](GuardedHandler &h) { m_paneActions->clear(h, *RichTextBox2); });
 }
 
 void Form1::PushButton9_Click()
 {
-    GuardedHandler h = guarded(__func__);
-    m_paneActions->loadSamples(h, *RichTextBox1, *RichTextBox2);
+    act(__func__, [&](GuardedHandler &h) { m_paneActions->loadSamples(h, *RichTextBox1, *RichTextBox2); });
 }
 
 void Form1::Check1_Click()
@@ -318,10 +329,27 @@ void Form1::Timer1_Timer()
 
 void Form1::PushButton1_Click()
 {
-    GuardedHandler h = guarded(__func__);
-    h.step(100, [&] { hide(); });
-    h.step(102, [&] { loadedFullScreen().RichTextBox1->setBytes(RichTextBox1->bytes()); });
-    h.step(104, [&] { loadedFullScreen().RichTextBox2->setBytes(RichTextBox2->bytes()); });
+    act(__func__, [this](GuardedHandler &h) { showFullScreen(h); });
+}
+
+void Form1::showFullScreen(GuardedHandler &h)
+{
+    // The view works on copies of both texts. Without room for them, or should a copy fail, the
+    // main window stays (or comes back) as it was: a view missing a text would later give that
+    // missing text back over the main window's.
+    if (!h.step(100, [&] {
+            ensureRoomForFullScreen(RichTextBox1->byteCount() + RichTextBox2->byteCount());
+            hide();
+        }))
+        return;
+    const bool copied = h.step(102, [&] { loadedFullScreen().RichTextBox1->setBytes(RichTextBox1->bytesView()); })
+                        && h.step(104, [&] { loadedFullScreen().RichTextBox2->setBytes(RichTextBox2->bytesView()); });
+    if (!copied) {
+        if (m_fullScreen)
+            m_fullScreen->discard();
+        show();
+        return;
+    }
     h.step(106, [&] { loadedFullScreen().showOn(screen()); });
 }
 

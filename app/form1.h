@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class ActionGate;
 class Form2;
 class PaneControl;
 class PaneFileStatus;
@@ -105,6 +106,9 @@ private:
     void buildLayout();
     /// The guarded handler `handler` (its `__func__`) of this window.
     GuardedHandler guarded(const char *handler);
+    /// Runs a button's action as the guarded handler `handler`, unless another action is running.
+    void act(const char *handler, const std::function<void(GuardedHandler &)> &action);
+    void showFullScreen(GuardedHandler &h);
     void hover(const char *handler, PointerShape shape)
     {
         runUnguarded(handler, [&] { m_pointer.hover(shape); });
@@ -127,6 +131,7 @@ private:
     MousePointer m_pointer;
     SyncSwitch *m_switch = nullptr;
     std::unique_ptr<PaneActions> m_paneActions;
+    std::unique_ptr<ActionGate> m_gate;
     WindowPointer *m_windowPointer = nullptr;
     ScrollSynchroniser *m_synchroniser = nullptr;
     std::unique_ptr<Form2> m_fullScreen;

@@ -3,6 +3,8 @@
 #include "find/findbar.h"
 #include "fullscreen/form2layout.h"
 #include "handlers/guardedhandler.h"
+#include "platform/failure.h"
+#include "platform/messageboxes.h"
 #include "sync/scrollsynchroniser.h"
 #include "textpane/panecontrol.h"
 #include "windowkit/background.h"
@@ -16,10 +18,15 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
 constexpr int kEscape = 27;
+
+const QString kNotGivenBack = QStringLiteral(
+    "The texts could not be put back into the main window, so the full-screen view stays open "
+    "with them. Press Escape to try again.\n\n");
 
 void paint(QWidget *widget, const QColor &background, const QColor &text)
 {
@@ -95,6 +102,7 @@ void Form2::load()
     if (m_loaded)
         return;
     m_loaded = true;
+    m_givenBack[0] = m_givenBack[1] = false;
     Form_Load();
     Timer1->start();
     // The first control in the tab order takes the focus when the window is shown, and so leads.
@@ -150,7 +158,9 @@ void Form2::Form_KeyPress(int keyAscii)
         return;
     runUnguarded(__func__, [this] {
         m_main.window->show();
-        close();
+        // Texts that could not go back keep the view open, with them.
+        if (!close())
+            m_main.window->hide();
     });
 }
 
@@ -175,43 +185,65 @@ void Form2::placePanes()
 
 void Form2::closeEvent(QCloseEvent *event)
 {
-    event->accept();
-    Form_Unload();
+    event->setAccepted(Form_Unload());
 }
 
-void Form2::Form_Unload()
+bool Form2::Form_Unload()
 {
     if (!m_loaded)
-        return;
+        return true;
+    // A text that cannot go back (no memory for it in the main window) must not be lost with the
+    // view: the view stays open with both texts, and says why.
+    if (!m_discarding) {
+        std::optional<QString> why;
+        try {
+            giveTextsBack();
+        } catch (const platform::Failure &failure) {
+            why = failure.message();
+        } catch (const std::exception &failure) {
+            why = QString::fromLocal8Bit(failure.what());
+        }
+        if (why) {
+            runUnguarded(__func__, [&] {
+                m_messages.show({kNotGivenBack + *why, QString(), platform::MessageIcon::Warning,
+                                 platform::MessageButtons::Ok, platform::MessageAnswer::Ok});
+            });
+            return false;
+        }
+    }
     m_loaded = false;
     Timer1->stop();
-    // Each part runs even when the one before it failed (two large texts may not fit in memory
-    // twice), and no failure reaches the event loop: the main window must come back regardless.
-    if (!m_discarding)
-        runUnguarded(__func__, [this] { giveTextsBack(); });
     // Closing ends the view's on-screen life: its panes give back their copies of the texts.
     runUnguarded(__func__, [this] {
         RichTextBox1->setBytes({});
         RichTextBox2->setBytes({});
     });
     if (m_discarding)
-        return;
+        return true;
     // Escape has shown the main window already; any other way out must not leave the program
     // without a visible window.
     runUnguarded(__func__, [this] {
         if (!m_main.window->isVisible())
             m_main.window->show();
     });
+    return true;
 }
 
 void Form2::giveTextsBack()
 {
-    // Replacing a text moves its pane's save point, so what was edited is told afterwards.
-    const bool leftEdited = m_main.left->isModified() || RichTextBox1->isModified();
-    const bool rightEdited = m_main.right->isModified() || RichTextBox2->isModified();
-    m_main.left->setBytes(RichTextBox1->bytes());
-    m_main.right->setBytes(RichTextBox2->bytes());
-    emit textsGivenBack(leftEdited, rightEdited);
+    // Each text goes back once per visit: after a failure only the ones still here are tried
+    // again. Replacing a text moves its pane's save point, so whether it was edited is taken first.
+    const std::pair<PaneControl *, PaneControl *> pairs[] = {{RichTextBox1, m_main.left}, {RichTextBox2, m_main.right}};
+    for (int i = 0; i < 2; ++i) {
+        if (m_givenBack[i])
+            continue;
+        const auto [own, main] = pairs[i];
+        const bool edited = main->isModified() || own->isModified();
+        main->setBytes(own->bytesView());
+        m_givenBack[i] = true;
+        m_edited[i] = edited;
+    }
+    emit textsGivenBack(m_edited[0], m_edited[1]);
 }
 
 void Form2::Timer1_Timer()

@@ -65,7 +65,9 @@ private:
     void Form_Load();
     void Form_KeyPress(int keyAscii);
     void Form_Resize();
-    void Form_Unload();
+    /// Returns false when the view must stay open: its texts could not go back.
+    bool Form_Unload();
+    /// Throws when a text cannot go back; those that went back stay there.
     void giveTextsBack();
     void placePanes();
     void Timer1_Timer();
@@ -75,4 +77,6 @@ private:
     ScrollSynchroniser *m_synchroniser = nullptr;
     bool m_loaded = false;
     bool m_discarding = false;
+    bool m_givenBack[2] = {false, false}; ///< per pane, this visit
+    bool m_edited[2] = {false, false};
 };

@@ -37,20 +37,17 @@ void noteLoaded(PaneControl &pane, const QString &path)
         path.isEmpty() ? status->cleared() : status->loaded(path);
 }
 
-// Loads the file and, once it is in the pane, names it in `shown`. The loader reports a missing
-// file itself and returns as usual, leaving the pane as it was; a file that is there now is the
-// one that was loaded. Returns false when the user stopped the load: the pane is empty then, and
-// `shown` names nothing.
-bool loadShown(const PaneFiles &io, PaneControl &pane, const QString &path, QString &shown,
-               PaneLoad *started = nullptr)
+// Loads the file and, once it is in the pane, names it in `shown`; a load the user stopped
+// leaves the pane empty, naming nothing.
+LoadOutcome loadShown(const PaneFiles &io, PaneControl &pane, const QString &path, QString &shown,
+                      PaneLoad *started = nullptr)
 {
-    if (!LoadPane(io, pane, path, started)) {
-        shown.clear();
-        return false;
-    }
-    if (FileExists(io.files, path))
+    const LoadOutcome outcome = LoadPane(io, pane, path, started);
+    if (outcome == LoadOutcome::Loaded)
         shown = path;
-    return true;
+    else if (outcome == LoadOutcome::Stopped)
+        shown.clear();
+    return outcome;
 }
 
 } // namespace
@@ -83,11 +80,17 @@ void PaneActions::open(GuardedHandler &h, PaneControl &pane, const OpenLines &n,
     // a backslash is part of a file name, never a separator to tidy.
     QStringList paths;
     h.step(n.split, [&] { paths = m_dialog.FileNames(); });
-    h.step(n.empty, [&] { pane.setBytes({}); });
+    // The pane is not emptied here: its text goes only when a file that opens replaces it, so
+    // one that is missing or cannot be read leaves the pane, unsaved edits and all, as it was.
     if (n.busyAfterEmpty)
         h.step(n.busyAfterEmpty, busy);
+    bool replaced = false;
     QString shown; // the last file that loaded
-    const auto load = [&](const QString &path) { return loadShown(io, pane, path, shown); };
+    const auto load = [&](const QString &path) {
+        const LoadOutcome outcome = loadShown(io, pane, path, shown);
+        replaced = replaced || outcome != LoadOutcome::Missing;
+        return outcome != LoadOutcome::Stopped;
+    };
     if (h.test(n.oneTest, [&] { return paths.size() == 1; })) {
         QString path;
         h.step(n.takeOne, [&] { path = paths.value(0); });
@@ -105,10 +108,13 @@ void PaneActions::open(GuardedHandler &h, PaneControl &pane, const OpenLines &n,
                 break;
         }
     }
-    // Even after a stopped load: every open ends with one carriage return and the normal pointer.
-    h.step(n.append, [&] { pane.appendBytes(kLoadEnd); });
-    // The pane was emptied, so what it holds now is the last file that loaded, or nothing.
-    noteLoaded(pane, shown);
+    // Even after a stopped load, an open that replaced the text ends with one carriage return;
+    // every open ends with the normal pointer.
+    if (replaced) {
+        h.step(n.append, [&] { pane.appendBytes(kLoadEnd); });
+        // What the pane holds now is the last file that loaded, or nothing.
+        noteLoaded(pane, shown);
+    }
     h.step(n.done, [&] { m_pointer.setValue(PointerShape::Default); });
 }
 
@@ -164,10 +170,11 @@ void PaneActions::loadSamples(GuardedHandler &h, PaneControl &left, PaneControl 
     // The samples are never emptied first: a missing one leaves its pane, and what it shows, as
     // it was. A stopped load leaves it empty, showing no file.
     h.step(104, [&] { path = m_platform.programDirectory + kLeftSample; });
-    h.step(106, [&] { leftWhole = loadShown(io, left, path, leftShown); });
+    h.step(106, [&] { leftWhole = loadShown(io, left, path, leftShown) != LoadOutcome::Stopped; });
     h.step(108, [&] { path = m_platform.programDirectory + kRightSample; });
     h.step(110, [&] {
-        rightWhole = loadShown(io, right, path, rightShown, path == rightPath && rightEarly ? &*rightEarly : nullptr);
+        rightWhole = loadShown(io, right, path, rightShown, path == rightPath && rightEarly ? &*rightEarly : nullptr)
+                     != LoadOutcome::Stopped;
     });
     h.step(114, [&] { left.appendBytes(kLoadEnd); });
     h.step(116, [&] { right.appendBytes(kLoadEnd); });

@@ -17,7 +17,6 @@ struct OpenLines
     int cancelTest;
     int busyBeforeSplit;
     int split;
-    int empty;
     int busyAfterEmpty;
     int oneTest;
     int takeOne;
@@ -32,12 +31,12 @@ struct OpenLines
 // The steps of Open File 1 and Open File 2. Open File 2 checks for a cancelled dialog without a
 // line of its own: a failure there reports the line before it.
 inline constexpr OpenLines kOpenFile1Lines{
-    .cancelTest = 110, .busyBeforeSplit = 112, .split = 114, .empty = 116, .busyAfterEmpty = 0,
+    .cancelTest = 110, .busyBeforeSplit = 112, .split = 114, .busyAfterEmpty = 0,
     .oneTest = 118, .takeOne = 120, .loadOne = 122,
     .manyTest = 124, .buildPath = 134, .loadMany = 138,
     .append = 144, .done = 146};
 inline constexpr OpenLines kOpenFile2Lines{
-    .cancelTest = 108, .busyBeforeSplit = 0, .split = 110, .empty = 112, .busyAfterEmpty = 114,
+    .cancelTest = 108, .busyBeforeSplit = 0, .split = 110, .busyAfterEmpty = 114,
     .oneTest = 116, .takeOne = 118, .loadOne = 120,
     .manyTest = 122, .buildPath = 130, .loadMany = 132,
     .append = 136, .done = 138};

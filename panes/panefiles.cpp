@@ -1,6 +1,7 @@
 #include "panes/panefiles.h"
 
 #include "panes/fileexists.h"
+#include "platform/failure.h"
 #include "platform/fileservices.h"
 #include "platform/messageboxes.h"
 #include "platform/quietwait.h"
@@ -8,6 +9,9 @@
 #include "textpane/panecontrol.h"
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <new>
 #include <exception>
 #include <thread>
 
@@ -39,35 +43,51 @@ void runAside(Work work)
         std::rethrow_exception(failure);
 }
 
+QString outOfMemoryMessage()
+{
+    return QString::fromLocal8Bit(std::strerror(ENOMEM));
+}
+
 } // namespace
+
+QString aboutFile(const QString &path, const QString &message)
+{
+    return path + QStringLiteral(": ") + message;
+}
 
 PaneLoad::PaneLoad(PaneControl &pane, const QString &path)
     : load(pane, path, [this](QByteArrayView piece) { scan.add(piece); })
 {
 }
 
-bool LoadPane(PaneFiles io, PaneControl &pane, const QString &path, PaneLoad *started)
+LoadOutcome LoadPane(PaneFiles io, PaneControl &pane, const QString &path, PaneLoad *started)
 {
     if (!FileExists(io.files, path)) {
         io.messages.show({QStringLiteral("File not found"), QString(), MessageIcon::None,
                           MessageButtons::Ok, MessageAnswer::Ok});
-        return true;
+        return LoadOutcome::Missing;
     }
-    // The bytes go straight into the pane; only text that is not UTF-8 is converted afterwards,
-    // from the pane's own copy, so a UTF-8 file is read once and never copied.
-    std::optional<PaneLoad> own;
-    PaneLoad &load = started ? *started : own.emplace(pane, path);
-    if (!load.load.finish(io.progress))
-        return false;
-    const TextEncoding encoding = load.scan.encoding();
-    if (encoding == TextEncoding::Utf8)
-        return true;
-    const QByteArrayView raw = pane.bytesView();
-    std::optional<QByteArray> text;
-    runAside([&] { text = paneTextFromFile(raw, encoding); });
-    if (text)
-        pane.setBytes(*text);
-    return true;
+    try {
+        // The bytes go straight into the pane; only text that is not UTF-8 is converted
+        // afterwards, from the pane's own copy, so a UTF-8 file is read once and never copied.
+        std::optional<PaneLoad> own;
+        PaneLoad &load = started ? *started : own.emplace(pane, path);
+        if (!load.load.finish(io.progress))
+            return LoadOutcome::Stopped;
+        const TextEncoding encoding = load.scan.encoding();
+        if (encoding == TextEncoding::Utf8)
+            return LoadOutcome::Loaded;
+        const QByteArrayView raw = pane.bytesView();
+        std::optional<QByteArray> text;
+        runAside([&] { text = paneTextFromFile(raw, encoding); });
+        if (text)
+            pane.setBytes(*text);
+        return LoadOutcome::Loaded;
+    } catch (const platform::Failure &failure) {
+        throw platform::Failure(aboutFile(path, failure.message()));
+    } catch (const std::bad_alloc &) {
+        throw platform::Failure(aboutFile(path, outOfMemoryMessage()));
+    }
 }
 
 QString overwriteQuestion(const QString &path)

@@ -26,18 +26,27 @@ struct PaneLoad
     DocumentLoad load;
 };
 
+/// What a load did to its pane.
+enum class LoadOutcome {
+    Loaded,  ///< the pane holds the file's text
+    Missing, ///< "File not found" was shown; the pane is as it was
+    Stopped, ///< the user stopped the load; the pane is empty, and nothing was reported
+};
+
 /// Replaces the pane's whole content with the file's text (UTF-8 kept byte for byte; UTF-16,
-/// UTF-32, legacy single-byte text and rich text converted to UTF-8). A missing file shows
-/// "File not found" and leaves the pane as it was; any other failure is thrown to the caller.
-/// Returns false when the user stopped the load: the pane is then empty, and nothing is reported.
-/// `started`, when given, is a load of the same file into the same pane begun earlier, so that
-/// two files can be read at once; it is used only once the file is found.
-bool LoadPane(PaneFiles io, PaneControl &pane, const QString &path, PaneLoad *started = nullptr);
+/// UTF-32, legacy single-byte text and rich text converted to UTF-8). Any failure other than a
+/// missing file is thrown to the caller, with the file's name in its message, and leaves the pane
+/// as it was. `started`, when given, is a load of the same file into the same pane begun earlier,
+/// so that two files can be read at once; it is used only once the file is found.
+LoadOutcome LoadPane(PaneFiles io, PaneControl &pane, const QString &path, PaneLoad *started = nullptr);
 
 /// Writes the pane's bytes, exactly, to `path`, asking first when the file exists. The old file
 /// is replaced only once the new text is safely on disk; a failure is thrown to the caller.
 /// Returns whether the text was written (not when the user declined to overwrite).
 bool SavePane(PaneFiles io, PaneControl &pane, const QString &path);
+
+/// A report's words about a file: its name, then what happened to it.
+QString aboutFile(const QString &path, const QString &message);
 
 /// The overwrite question, word for word.
 QString overwriteQuestion(const QString &path);

@@ -3,6 +3,7 @@
 #include "platform/failure.h"
 #include "platform/loadprogress.h"
 #include "platform/regularfile.h"
+#include "textpane/engineloader.h"
 #include "textpane/panecontrol.h"
 
 #include <QFileInfo>
@@ -12,41 +13,6 @@
 #include <cstddef>
 #include <cstring>
 
-namespace engine {
-
-// The engine's document loader, as its documentation gives it: created by SCI_CREATELOADER,
-// filled from any thread, then either turned into a document or released. Positions are
-// ptrdiff_t in this build of the engine. Only the order of the calls matters here.
-class Loader
-{
-public:
-    virtual int Release() = 0;
-    /// 0 when the bytes were taken.
-    virtual int AddData(const char *data, std::ptrdiff_t length) = 0;
-    virtual void *ConvertToDocument() = 0;
-
-protected:
-    ~Loader() = default;
-};
-
-// The loader's real class lives inside the engine, so the sanitizer's check of an object's type
-// against the class a call names cannot pass for these calls; they go through here, unchecked.
-[[gnu::no_sanitize("vptr")]] int addData(Loader *loader, const char *data, qint64 length)
-{
-    return loader->AddData(data, static_cast<std::ptrdiff_t>(length));
-}
-
-[[gnu::no_sanitize("vptr")]] void *toDocument(Loader *loader)
-{
-    return loader->ConvertToDocument();
-}
-
-[[gnu::no_sanitize("vptr")]] void release(Loader *loader)
-{
-    loader->Release();
-}
-
-} // namespace engine
 
 namespace {
 
@@ -192,9 +158,12 @@ bool DocumentLoad::finish(platform::LoadProgress *progress)
     if (stopped || m_failure) {
         if (loader)
             engine::release(loader);
-        m_pane.adoptDocument(nullptr);
-        if (m_failure)
+        // A failed read leaves the text the pane had; only a load the user stopped empties it.
+        if (m_failure) {
+            m_pane.keepDocument();
             std::rethrow_exception(m_failure);
+        }
+        m_pane.adoptDocument(nullptr);
         return false;
     }
     m_pane.adoptDocument(engine::toDocument(loader));

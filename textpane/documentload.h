@@ -40,7 +40,7 @@ public:
 
     /// Waits for the read, showing its progress once it takes a while, and gives the pane the
     /// document. Returns false, with the pane emptied, when the user stopped the load; throws
-    /// platform::Failure, with the pane emptied, when a read failed part-way.
+    /// platform::Failure, with the pane's text as it was, when a read failed part-way.
     bool finish(platform::LoadProgress *progress);
 
 private:

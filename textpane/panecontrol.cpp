@@ -3,12 +3,14 @@
 #include "platform/failure.h"
 #include "platform/regularfile.h"
 #include "textpane/documentload.h"
+#include "textpane/engineloader.h"
 #include "textpane/paneaccessible.h"
 
 #include <QFocusEvent>
 #include <QFont>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -22,6 +24,11 @@ constexpr qint64 kSpareRoom = 64 * 1024;
 // Styles are never used (plain text only) and large positions let a pane hold more than 2 GB.
 constexpr long kDocumentOptions = QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE
                                   | QsciScintillaBase::SC_DOCUMENTOPTION_TEXT_LARGE;
+
+platform::Failure outOfMemory()
+{
+    return platform::Failure(QString::fromLocal8Bit(std::strerror(ENOMEM)));
+}
 
 } // namespace
 
@@ -75,20 +82,35 @@ QByteArrayView PaneControl::bytesView() const
     return QByteArrayView(data, size);
 }
 
-void PaneControl::setBytes(const QByteArray &bytes)
+void PaneControl::setBytes(QByteArrayView bytes)
 {
-    beginDocument(bytes.size());
-    appendRaw(bytes.constData(), bytes.size());
-    endDocument();
+    // The new document is filled aside and shown only once it is whole, so a text that does not
+    // fit leaves the old one in place, and says so.
+    auto *loader = static_cast<engine::Loader *>(createLoader(bytes.size()));
+    if (!loader) {
+        keepDocument();
+        throw outOfMemory();
+    }
+    if (!bytes.isEmpty() && engine::addData(loader, bytes.data(), bytes.size()) != 0) {
+        engine::release(loader);
+        keepDocument();
+        throw outOfMemory();
+    }
+    adoptDocument(engine::toDocument(loader));
 }
 
-void PaneControl::appendBytes(const QByteArray &bytes)
+void PaneControl::appendBytes(QByteArrayView bytes)
 {
     const bool wasEmpty = byteCount() == 0;
     SendScintilla(SCI_SETUNDOCOLLECTION, 0ul);
-    appendRaw(bytes.constData(), bytes.size());
+    appendRaw(bytes.data(), bytes.size());
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     SendScintilla(SCI_SETUNDOCOLLECTION, 1ul);
+    // The engine keeps a failed allocation to itself, as a status.
+    if (SendScintilla(SCI_GETSTATUS) != SC_STATUS_OK) {
+        SendScintilla(SCI_SETSTATUS, static_cast<unsigned long>(SC_STATUS_OK));
+        throw outOfMemory();
+    }
     if (wasEmpty)
         followLineEnds();
 }
@@ -166,6 +188,23 @@ void PaneControl::adoptDocument(void *document)
         showDocument(reinterpret_cast<long>(document));
     }
     endDocument();
+}
+
+void PaneControl::keepDocument()
+{
+    // Making a loader resets the view's map of which lines are shown; attaching the document
+    // anew rebuilds it. The caret, the selection and the scroll position go back where they were.
+    const long document = SendScintilla(SCI_GETDOCPOINTER);
+    const long anchor = SendScintilla(SCI_GETANCHOR);
+    const long caret = SendScintilla(SCI_GETCURRENTPOS);
+    const QPoint at = scrollPosition();
+    SendScintilla(SCI_ADDREFDOCUMENT, 0ul, document);
+    SendScintilla(SCI_SETDOCPOINTER, 0ul, 0l);
+    SendScintilla(SCI_SETDOCPOINTER, 0ul, document);
+    SendScintilla(SCI_RELEASEDOCUMENT, 0ul, document);
+    SendScintilla(SCI_SETCODEPAGE, static_cast<unsigned long>(SC_CP_UTF8));
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(anchor), caret);
+    setScrollPosition(at);
 }
 
 void PaneControl::showDocument(long document)

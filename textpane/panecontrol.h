@@ -20,16 +20,17 @@ public:
     QByteArray bytes() const;
     /// The whole content without a copy; valid until the text next changes.
     QByteArrayView bytesView() const;
-    /// Replaces the whole content; the view returns to the start.
-    void setBytes(const QByteArray &bytes);
-    /// Adds bytes at the end without touching the rest of the document or the view.
-    void appendBytes(const QByteArray &bytes);
+    /// Replaces the whole content; the view returns to the start. Throws platform::Failure, with
+    /// the content as it was, when there is no memory for the new text.
+    void setBytes(QByteArrayView bytes);
+    /// Adds bytes at the end without touching the rest of the document or the view. Throws
+    /// platform::Failure when there is no memory for them.
+    void appendBytes(QByteArrayView bytes);
     /// Replaces the whole content with the file's bytes, read in chunks into a new document on a
     /// worker thread while the window goes on painting (see DocumentLoad). Throws
-    /// platform::Failure when the file cannot be opened or read. A file that cannot be opened, or
-    /// is no regular file, leaves the content as it was; a read that fails part-way leaves the
-    /// pane empty, never with part of the file. With `progress`, a long load shows how far it has
-    /// come and can be stopped: then the pane is left empty and the answer is false.
+    /// platform::Failure when the file cannot be opened or read; the content is then as it was,
+    /// never part of the file. With `progress`, a long load shows how far it has come and can be
+    /// stopped: then the pane is left empty and the answer is false.
     bool loadFile(const QString &path, platform::LoadProgress *progress = nullptr);
     /// The size of the content in bytes.
     qint64 byteCount() const;
@@ -70,6 +71,8 @@ private:
     void *createLoader(qint64 size);
     /// Shows the document a loader built, as if the text had been set; null empties the pane.
     void adoptDocument(void *document);
+    /// Shows the current document again, where it was, after a loader that was dropped.
+    void keepDocument();
     void beginDocument(qint64 capacity);
     void showDocument(long document);
     void appendRaw(const char *data, qint64 size);

@@ -206,10 +206,11 @@ void TestForm1::eachButtonActsOnItsOwnPaneAndReportsUnderItsOwnName_data()
                                        << QByteArray("one") << QByteArray("two") << QByteArray();
     QTest::newRow("Save File 2 fails") << "PushButton5" << "none/out.txt" << "PushButton5_Click at line 114"
                                        << QByteArray("one") << QByteArray("two") << QByteArray();
+    // A file that cannot be opened leaves the pane's text as it was.
     QTest::newRow("Open File 1 fails") << "PushButton3" << "folder" << "PushButton3_Click at line 122"
-                                       << QByteArray("\r") << QByteArray("two") << QByteArray();
+                                       << QByteArray("one") << QByteArray("two") << QByteArray();
     QTest::newRow("Open File 2 fails") << "PushButton4" << "folder" << "PushButton4_Click at line 120"
-                                       << QByteArray("one") << QByteArray("\r") << QByteArray();
+                                       << QByteArray("one") << QByteArray("two") << QByteArray();
     QTest::newRow("Clear File 1") << "PushButton7" << "" << "" << QByteArray() << QByteArray("two")
                                   << QByteArray();
     QTest::newRow("Clear File 2") << "PushButton6" << "" << "" << QByteArray("one") << QByteArray()

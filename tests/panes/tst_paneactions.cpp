@@ -193,7 +193,10 @@ void TestPaneActions::openLoadsTheLastFileAndReportsEachFailure_data()
         QTest::addRow("%s, one file", button) << pane << QStringList{"a.txt"} << QByteArray("first\r") << 0 << 0;
         QTest::addRow("%s, one vanished among several", button)
             << pane << QStringList{"a.txt", "gone.txt", "c.txt"} << QByteArray("last\r\n\r") << 1 << 0;
-        QTest::addRow("%s, one unloadable", button) << pane << QStringList{"folder"} << QByteArray("\r") << 0 << one;
+        // A file that cannot be opened leaves the pane's text exactly as it was.
+        QTest::addRow("%s, one unloadable", button) << pane << QStringList{"folder"} << QByteArray("kept") << 0 << one;
+        QTest::addRow("%s, one vanished", button) << pane << QStringList{"gone.txt"} << QByteArray("kept") << 1 << 0;
+        QTest::addRow("%s, a device", button) << pane << QStringList{"/dev/null"} << QByteArray("kept") << 0 << one;
         QTest::addRow("%s, unloadable among several", button)
             << pane << QStringList{"folder", "a.txt"} << QByteArray("first\r") << 0 << several;
     }
@@ -216,7 +219,7 @@ void TestPaneActions::openLoadsTheLastFileAndReportsEachFailure()
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
     QStringList paths;
     for (const QString &name : chosen)
-        paths << dir.filePath(name);
+        paths << (name.startsWith(QLatin1Char('/')) ? name : dir.filePath(name));
 
     Bench bench;
     bench.pane(pane).setBytes("kept");
@@ -248,6 +251,9 @@ void TestPaneActions::openLoadsTheLastFileAndReportsEachFailure()
                                   .arg(pane == 1 ? "PushButton3_Click" : "PushButton4_Click")
                                   .arg(reportLine);
         QVERIFY2(found.constFirst().text.contains(where), qPrintable(found.constFirst().text));
+        // In every such row the first file chosen is the one that cannot be read.
+        QVERIFY2(found.constFirst().text.startsWith(paths.constFirst() + QStringLiteral(": ")),
+                 qPrintable(found.constFirst().text));
     }
 }
 
