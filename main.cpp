@@ -1,9 +1,9 @@
 #include "app/commandline.h"
 #include "app/form1.h"
+#include "platform/filename.h"
 #include "platform/qtplatform.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -11,10 +11,11 @@
 int main(int argc, char *argv[])
 {
     // Read before the application starts, so help and usage errors need no display.
+    // File names are taken as the system's bytes, so one that is not UTF-8 can still be opened.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const CommandLine line = parseCommandLine(arguments, QDir::currentPath());
+        arguments << platform::decodeFileName(argv[i]);
+    const CommandLine line = parseCommandLine(arguments, platform::currentFolder());
     if (!line.run) {
         std::fputs(line.output.toLocal8Bit().constData(), stdout);
         std::fputs(line.error.toLocal8Bit().constData(), stderr);

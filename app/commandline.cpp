@@ -8,6 +8,9 @@
 namespace {
 
 const QString kProgram = QStringLiteral("brassfinch");
+// "-" names standard input, as it does for other programs that read files; it is read as any
+// pipe or file is, through the name this system gives it.
+const QString kStandardInput = QStringLiteral("/dev/stdin");
 
 #ifndef BRASSFINCH_VERSION
 #error "BRASSFINCH_VERSION names the project's version"
@@ -59,6 +62,6 @@ CommandLine parseCommandLine(const QStringList &arguments, const QString &workin
     }
     const QDir here(workingDirectory);
     for (const QString &name : parser.positionalArguments())
-        line.files << here.absoluteFilePath(name);
+        line.files << (name == QLatin1String("-") ? kStandardInput : here.absoluteFilePath(name));
     return line;
 }

@@ -1,9 +1,25 @@
 #include "app/filedrop.h"
 
+#include "platform/filename.h"
+
 #include <QDropEvent>
 #include <QMimeData>
+#include <QSysInfo>
 #include <QTimer>
 #include <QWidget>
+
+QString localPath(const QUrl &url)
+{
+    if (url.scheme() != QLatin1String("file"))
+        return {};
+    // A file manager may name this computer in the address; any other host is someone else's.
+    const QString host = url.host();
+    if (!host.isEmpty() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0
+        && host.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) != 0)
+        return {};
+    // The address's bytes are the file name's bytes, which need not be UTF-8.
+    return platform::decodeFileName(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+}
 
 DropPlan planDrop(const QList<QUrl> &urls, DropTarget target,
                   const std::function<bool(const QString &path)> &isFolder)
@@ -13,7 +29,7 @@ DropPlan planDrop(const QList<QUrl> &urls, DropTarget target,
         return plan;
     QStringList paths;
     for (const QUrl &url : urls) {
-        const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
+        const QString path = localPath(url);
         if (path.isEmpty()) {
             plan.refusal = QStringLiteral("Only files on this computer can be opened, and this is "
                                           "not one:\n") + url.toDisplayString();

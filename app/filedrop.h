@@ -21,6 +21,10 @@ struct DropPlan
     QString right;   ///< the file to open into the right pane, if any
 };
 
+/// The file an address names on this computer, its name as the system's bytes; empty for any
+/// other address (another host, another scheme).
+QString localPath(const QUrl &url);
+
 /// The rules of a drop: one file opens into the pane it was dropped on (the left one when dropped
 /// beside the panes), two files open left and right in their order; more files, a folder or
 /// anything that is not a file on this computer is refused and opens nothing.

@@ -16,6 +16,7 @@
 #include "panes/paneactions.h"
 #include "panes/panefilestatus.h"
 #include "platform/applicationtitle.h"
+#include "platform/regularfile.h"
 #include "sync/scrollsynchroniser.h"
 #include "sync/syncswitch.h"
 #include "textpane/panecontrol.h"
@@ -26,7 +27,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QScreen>
@@ -258,7 +258,7 @@ void Form1::Check1_Click()
 void Form1::filesDropped(const QList<QUrl> &urls, DropTarget target)
 {
     runUnguarded(__func__, [&] {
-        const DropPlan plan = planDrop(urls, target, [](const QString &path) { return QFileInfo(path).isDir(); });
+        const DropPlan plan = planDrop(urls, target, platform::isFolder);
         if (!plan.refusal.isEmpty()) {
             m_platform.messages.show({plan.refusal, QString(), platform::MessageIcon::Warning,
                                       platform::MessageButtons::Ok, platform::MessageAnswer::Ok});

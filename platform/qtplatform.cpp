@@ -2,6 +2,7 @@
 
 #include "platform/applicationtitle.h"
 #include "platform/failure.h"
+#include "platform/filename.h"
 #include "platform/regularfile.h"
 #include "platform/safefilewriter.h"
 #include "platform/unwritable.h"
@@ -122,7 +123,7 @@ QDateTime QtFileServices::lastModified(const QString &path) const
     if (path.isEmpty())
         throw Failure(QStringLiteral("Bad file name or number"));
     struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+    if (::stat(encodeFileName(path).constData(), &info) != 0)
         throw Failure(QString::fromLocal8Bit(std::strerror(errno)));
     return QDateTime::fromSecsSinceEpoch(info.st_mtim.tv_sec);
 }

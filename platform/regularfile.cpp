@@ -1,6 +1,7 @@
 #include "platform/regularfile.h"
 
 #include "platform/failure.h"
+#include "platform/filename.h"
 
 #include <QFile>
 #include <QLocale>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,11 +38,14 @@ QString kindOf(mode_t mode)
     return QStringLiteral("something else");
 }
 
-void refuseUnlessRegular(mode_t mode)
+void refuseUnlessRegular(mode_t mode, RegularFile::Pipes pipes = RegularFile::Pipes::Refused)
 {
-    if (!S_ISREG(mode))
+    if (!S_ISREG(mode) && !(S_ISFIFO(mode) && pipes == RegularFile::Pipes::Read))
         throw Failure(QStringLiteral("Is %1, not a regular file.").arg(kindOf(mode)));
 }
+
+// How long a wait on a pipe lasts before the reader looks whether it should stop.
+constexpr int kPipeWaitMs = 50;
 
 [[noreturn]] void failTooLarge(qint64 sizeLimit)
 {
@@ -50,15 +55,15 @@ void refuseUnlessRegular(mode_t mode)
 
 } // namespace
 
-RegularFile::RegularFile(const QString &path)
+RegularFile::RegularFile(const QString &path, Pipes pipes)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = encodeFileName(path);
     // Looked at first, so that no device is ever opened; looked at again through the descriptor,
     // in case the name was swapped meanwhile. Opening without waiting returns at once for a pipe
     // that has no writer.
     struct stat info {};
     if (::stat(name.constData(), &info) == 0)
-        refuseUnlessRegular(info.st_mode);
+        refuseUnlessRegular(info.st_mode, pipes);
     m_descriptor = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (m_descriptor < 0)
         failWithErrno();
@@ -68,13 +73,15 @@ RegularFile::RegularFile(const QString &path)
         errno = error;
         failWithErrno();
     }
-    if (!S_ISREG(info.st_mode)) {
+    if (!S_ISREG(info.st_mode) && !(S_ISFIFO(info.st_mode) && pipes == Pipes::Read)) {
         ::close(m_descriptor);
         refuseUnlessRegular(info.st_mode);
     }
-    // Reads from a regular file wait for the disk as usual.
-    ::fcntl(m_descriptor, F_SETFL, ::fcntl(m_descriptor, F_GETFL) & ~O_NONBLOCK);
-    m_size = info.st_size;
+    m_pipe = S_ISFIFO(info.st_mode);
+    // Reads from a regular file wait for the disk as usual; a pipe is waited on in `read`.
+    if (!m_pipe)
+        ::fcntl(m_descriptor, F_SETFL, ::fcntl(m_descriptor, F_GETFL) & ~O_NONBLOCK);
+    m_size = m_pipe ? 0 : info.st_size;
 }
 
 RegularFile::~RegularFile()
@@ -82,15 +89,33 @@ RegularFile::~RegularFile()
     ::close(m_descriptor);
 }
 
-qint64 RegularFile::read(char *data, qint64 capacity)
+qint64 RegularFile::read(char *data, qint64 capacity, const std::atomic<bool> *stop)
 {
     for (;;) {
+        if (m_pipe) {
+            // Until a writer has come and gone, a pipe without data is no end: wait for either,
+            // a little at a time.
+            if (stop && *stop)
+                return 0;
+            pollfd waiting{m_descriptor, POLLIN, 0};
+            const int ready = ::poll(&waiting, 1, kPipeWaitMs);
+            if (ready < 0 && errno != EINTR)
+                failWithErrno();
+            if (ready <= 0)
+                continue;
+        }
         const ssize_t got = ::read(m_descriptor, data, static_cast<size_t>(capacity));
         if (got >= 0)
             return got;
-        if (errno != EINTR)
+        if (errno != EINTR && errno != EAGAIN)
             failWithErrno();
     }
+}
+
+bool isFolder(const QString &path)
+{
+    struct stat info {};
+    return ::stat(encodeFileName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 QByteArray readRegularFile(const QString &path, qint64 sizeLimit)
@@ -121,7 +146,7 @@ QByteArray readRegularFile(const QString &path, qint64 sizeLimit)
 void refuseIrregularFile(const QString &path, qint64 sizeLimit)
 {
     struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+    if (::stat(encodeFileName(path).constData(), &info) != 0)
         return;
     refuseUnlessRegular(info.st_mode);
     if (info.st_size > sizeLimit)

@@ -3,17 +3,23 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+
 namespace platform {
 
 /// A regular file open for reading. Anything else is refused before a byte is read, and without
-/// waiting: a named pipe would block until some other program writes to it, and a device such as
-/// /dev/zero never ends. Symbolic links are followed to what they name.
+/// waiting: a device such as /dev/zero never ends, and a pipe would block until some other program
+/// writes to it, so pipes are read only where asked for, by a reader that can be stopped while it
+/// waits. Symbolic links are followed to what they name.
 class RegularFile
 {
 public:
+    enum class Pipes { Refused, Read };
+
     /// Throws `Failure` with the system's message when `path` cannot be opened, and with one that
-    /// names what it is (a folder, a named pipe, a device, a socket) when it is no regular file.
-    explicit RegularFile(const QString &path);
+    /// names what it is (a folder, a named pipe, a device, a socket) when it is no regular file
+    /// (and no pipe, where pipes are read).
+    explicit RegularFile(const QString &path, Pipes pipes = Pipes::Refused);
     ~RegularFile();
     RegularFile(const RegularFile &) = delete;
     RegularFile &operator=(const RegularFile &) = delete;
@@ -21,13 +27,21 @@ public:
     /// The size the file had when it was opened: a hint for sizing buffers, never the end (files
     /// under /proc say 0 and still hold text, and a file may grow while it is read).
     qint64 size() const { return m_size; }
+    /// True for a pipe, whose size is unknown until it ends.
+    bool isPipe() const { return m_pipe; }
     /// Reads up to `capacity` bytes; 0 only at the end of the file. Throws `Failure` on an error.
-    qint64 read(char *data, qint64 capacity);
+    /// A pipe with nothing to read yet is waited on until `stop`, when given, becomes true; the
+    /// answer is then 0.
+    qint64 read(char *data, qint64 capacity, const std::atomic<bool> *stop = nullptr);
 
 private:
     int m_descriptor = -1;
     qint64 m_size = 0;
+    bool m_pipe = false;
 };
+
+/// True when `path` names a folder (or a link to one).
+bool isFolder(const QString &path);
 
 /// The whole of a regular file of at most `sizeLimit` bytes. A larger one is refused, before
 /// it is read when its size says so, and as soon as the reading passes the limit otherwise.

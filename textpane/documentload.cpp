@@ -31,10 +31,11 @@ platform::Failure outOfMemory()
 DocumentLoad::DocumentLoad(PaneControl &pane, const QString &path, Inspect inspect)
     : m_pane(pane), m_fileName(QFileInfo(path).fileName()), m_inspect(std::move(inspect))
 {
-    // Only a regular file is read, and up to its end rather than its size: a file under /proc
-    // says 0 and still holds text.
-    m_file = std::make_unique<platform::RegularFile>(path);
-    const qint64 chunk = std::clamp<qint64>(m_file->size(), kSmallestChunk, kChunkSize);
+    // Only a regular file or a pipe is read, and up to its end rather than its size: a file
+    // under /proc says 0 and still holds text.
+    m_file = std::make_unique<platform::RegularFile>(path, platform::RegularFile::Pipes::Read);
+    // A pipe tells no size: it gets whole chunks.
+    const qint64 chunk = m_file->isPipe() ? kChunkSize : std::clamp<qint64>(m_file->size(), kSmallestChunk, kChunkSize);
     for (int i = 0; i < kChunksInFlight; ++i)
         m_empty.emplace_back(chunk, Qt::Uninitialized);
     m_feeder = std::thread([this] { feed(); });
@@ -62,7 +63,7 @@ void DocumentLoad::read()
                 m_empty.pop_back();
             }
             chunk.resize(chunk.capacity());
-            const qint64 got = m_file->read(chunk.data(), chunk.size());
+            const qint64 got = m_file->read(chunk.data(), chunk.size(), &m_stop);
             if (got == 0)
                 break;
             chunk.resize(got);

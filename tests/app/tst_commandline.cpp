@@ -15,6 +15,8 @@ private slots:
         const QStringList none;
         QTest::newRow("relative left") << QStringList{"a.txt"} << -1 << QStringList{"/home/u/a.txt"} << "";
         QTest::newRow("left and right") << QStringList{"--", "-x", "/etc/c"} << -1 << QStringList{"/home/u/-x", "/etc/c"} << "";
+        QTest::newRow("standard input and a pipe")
+            << QStringList{"-", "/dev/fd/63"} << -1 << QStringList{"/dev/stdin", "/dev/fd/63"} << "";
         QTest::newRow("third name") << QStringList{"a", "b", "c"} << 1 << none << "brassfinch: Too many files";
         QTest::newRow("unknown option") << QStringList{"--bogus"} << 1 << none << "brassfinch: Unknown option";
         QTest::newRow("version") << QStringList{"--version"} << 0 << none << "brassfinch " BRASSFINCH_VERSION "\n";

@@ -1,4 +1,7 @@
 #include "app/filedrop.h"
+#include "platform/filename.h"
+
+#include <QSysInfo>
 
 #include <QTest>
 
@@ -23,6 +26,13 @@ private slots:
         QTest::newRow("two on the right pane") << Urls{b, a} << DropTarget::RightPane << "/d/b" << "/d/a" << "";
         QTest::newRow("three") << Urls{a, b, a} << DropTarget::Window << "" << "" << "3 files were dropped";
         QTest::newRow("folder after a file") << Urls{a, dir} << DropTarget::Window << "" << "" << "A folder cannot";
+        QTest::newRow("this computer named localhost") << Urls{QUrl("file://localhost/d/a")} << DropTarget::LeftPane << "/d/a" << "" << "";
+        QTest::newRow("this computer by its name")
+            << Urls{QUrl("file://" + QSysInfo::machineHostName() + "/d/a")} << DropTarget::LeftPane << "/d/a" << "" << "";
+        QTest::newRow("another computer") << Urls{QUrl("file://elsewhere.example/d/a")} << DropTarget::LeftPane << "" << "" << "Only files on this computer";
+        // The address's bytes stand for the name's own, which need not be UTF-8.
+        QTest::newRow("a name that is not utf-8") << Urls{QUrl::fromEncoded("file:///d/caf%E9")} << DropTarget::RightPane
+                                                  << "" << platform::decodeFileName("/d/caf\xe9") << "";
         QTest::newRow("web address") << Urls{QUrl("https://x.org/a.txt")} << DropTarget::LeftPane << "" << "" << "Only files on this computer";
     }
     void dropRulesPickPanesAndRefuseWhatIsNoFile()
