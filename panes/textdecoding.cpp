@@ -41,6 +41,18 @@ int sequenceLength(const unsigned char *p, const unsigned char *end)
     return 0;
 }
 
+// Whether [p, end) is a lead byte and fewer continuation bytes than its sequence needs: whether
+// they form one is up to the bytes still to come.
+bool isOpenSequence(const unsigned char *p, const unsigned char *end)
+{
+    if (p == end)
+        return false;
+    const unsigned char lead = p[0];
+    const int needed = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                     : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    return end - p < needed && std::all_of(p + 1, end, isContinuation);
+}
+
 bool startsWith(QByteArrayView data, QByteArrayView prefix)
 {
     return data.size() >= prefix.size() && std::memcmp(data.data(), prefix.data(), prefix.size()) == 0;
@@ -148,39 +160,36 @@ TextEncoding detectEncoding(QByteArrayView data)
 void Utf8Counter::add(QByteArrayView piece)
 {
     // A cut is made only before a lead byte, which no well-formed sequence crosses, so counting
-    // up to it and from it gives the census of the whole.
+    // up to it and from it gives the census of the whole. Bytes are held back only while they are
+    // the start of a sequence that the bytes still to come may complete; anything else is decided
+    // at once, as the whole-text scan decides it.
+    const auto *bytes = reinterpret_cast<const unsigned char *>(piece.data());
     qsizetype from = 0;
-    if (!m_tail.isEmpty() && m_tail.size() + piece.size() < 4) {
-        m_tail.append(piece); // still short of a whole sequence
-        return;
-    }
     if (!m_tail.isEmpty()) {
-        const QByteArray joined = QByteArray(m_tail).append(piece.first(std::min<qsizetype>(piece.size(), 4)));
-        const auto *begin = reinterpret_cast<const unsigned char *>(joined.constData());
-        const auto *end = begin + joined.size();
-        const auto *p = begin;
-        while (p < begin + m_tail.size()) {
-            const int length = *p < 0x80 ? 1 : sequenceLength(p, end);
-            if (length == 0)
-                ++m_census.invalid;
-            else if (length > 1)
-                ++m_census.multiByte;
-            p += std::max(length, 1);
+        const qsizetype taken = std::min<qsizetype>(piece.size(), 4 - m_tail.size());
+        m_tail.append(piece.first(taken));
+        const auto *begin = reinterpret_cast<const unsigned char *>(m_tail.constData());
+        const auto *end = begin + m_tail.size();
+        if (isOpenSequence(begin, end))
+            return; // the piece is used up and the sequence still open
+        const qsizetype held = m_tail.size() - taken;
+        if (const int length = sequenceLength(begin, end)) {
+            ++m_census.multiByte;
+            from = length - held;
+        } else {
+            // The lead breaks, and what was held after it are continuation bytes: each is stray.
+            m_census.invalid += held;
         }
-        from = (p - begin) - m_tail.size();
         m_tail.clear();
     }
     qsizetype cut = piece.size();
     for (qsizetype back = 1; back <= 3 && back <= piece.size() - from; ++back) {
-        const auto byte = static_cast<unsigned char>(piece[piece.size() - back]);
-        const int needed = byte >= 0xF0 && byte <= 0xF4 ? 4 : byte >= 0xE0 && byte <= 0xEF ? 3
-                         : byte >= 0xC2 && byte <= 0xDF ? 2 : 0;
-        if (needed > back) {
-            cut = piece.size() - back;
+        const unsigned char *p = bytes + piece.size() - back;
+        if (!isContinuation(*p)) {
+            if (isOpenSequence(p, p + back))
+                cut = piece.size() - back;
             break;
         }
-        if (!isContinuation(byte))
-            break;
     }
     const Utf8Census counted = countUtf8(piece.sliced(from, cut - from));
     m_census.multiByte += counted.multiByte;

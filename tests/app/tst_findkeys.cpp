@@ -44,6 +44,9 @@ private slots:
         QTest::newRow("F3 goes on past the selection") << "^F two Enter F3" << 1 << 4 << 7 << "" << "input";
         QTest::newRow("wrap to the top is told") << "^F two Enter F3 F3 F3 F3" << 1 << 0 << 3 << "Wrapped to the top" << "input";
         QTest::newRow("backward wraps to the bottom") << "^F two Enter +F3" << 1 << 16 << 19 << "Wrapped to the bottom" << "input";
+        // The only match holds the point the search starts from: the second pass still reaches it.
+        QTest::newRow("wrap finds the match the selection ends in") << "^F en Enter ^F end Enter" << 1 << 20 << 23 << "Wrapped to the top" << "input";
+        QTest::newRow("backward wrap finds the match the selection starts in") << "^F wo Enter ^F Two case +Enter" << 1 << 0 << 3 << "Wrapped to the bottom" << "input";
         QTest::newRow("shift+enter goes back") << "^F two Enter F3 +Enter" << 1 << 0 << 3 << "" << "input";
         QTest::newRow("match case is heeded") << "^F TWO case Enter" << 1 << 16 << 19 << "" << "input";
         QTest::newRow("not found moves nothing") << "^F two Enter ^F zzz Enter" << 1 << 0 << 3 << "Not found" << "input";

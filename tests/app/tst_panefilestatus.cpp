@@ -33,6 +33,11 @@ private slots:
         QTest::newRow("full screen") << "open a.txt|full screen" << loaded;
         QTest::newRow("typed before full screen") << "open a.txt|type|full screen|full screen" << edited;
         QTest::newRow("typed in full screen") << "open a.txt|full screen type" << edited;
+        // What full screen carried back is settled like any other edit.
+        QTest::newRow("typed in full screen, then open") << "open a.txt|full screen type|open a.txt" << loaded;
+        QTest::newRow("typed in full screen, then save") << "open a.txt|full screen type|save b.txt"
+                                                         << "%1/b.txt \u2014 unchanged since it was saved";
+        QTest::newRow("typed in full screen, then clear") << "open a.txt|full screen type|clear" << "No file";
     }
     void paneSaysWhichFileAndWhetherItWasEdited()
     {

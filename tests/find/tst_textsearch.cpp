@@ -37,6 +37,13 @@ void TextSearchTest::findsWhereAnEditorWould_data()
     QTest::newRow("underscore and digit join words") << "_cat cat9 cat" << "cat" << "w" << 0 << -1 << 10;
     QTest::newRow("accented letter joins a word") << "café caf" << "caf" << "w" << 0 << -1 << 6;
     QTest::newRow("arrow is no letter") << "→cat" << "cat" << "w" << 0 << -1 << 3;
+    // The character before a match is read back from its last byte to its lead.
+    QTest::newRow("two-byte letter before") << "éfoo" << "foo" << "w" << 0 << -1 << -1;
+    QTest::newRow("word ending in a letter before") << "caféfoo" << "foo" << "w" << 0 << -1 << -1;
+    QTest::newRow("four-byte letter before") << "𝐀foo" << "foo" << "w" << 0 << -1 << -1;
+    QTest::newRow("dash before is no letter") << "—foo" << "foo" << "w" << 0 << -1 << 3;
+    QTest::newRow("two-byte letter after") << "fooé" << "foo" << "w" << 0 << -1 << -1;
+    QTest::newRow("dash after is no letter") << "foo—" << "foo" << "w" << 0 << -1 << 0;
     QTest::newRow("whole word backward") << "cat cats" << "cat" << "wb" << 0 << -1 << 0;
     QTest::newRow("begin skips earlier match") << "ab ab" << "ab" << "" << 1 << -1 << 3;
     QTest::newRow("match must end by end") << "ab ab" << "ab" << "" << 1 << 4 << -1;

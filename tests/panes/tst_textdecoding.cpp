@@ -1,5 +1,6 @@
 #include "panes/textdecoding.h"
 
+#include <QRandomGenerator>
 #include <QStringEncoder>
 #include <QTest>
 
@@ -25,6 +26,7 @@ private slots:
     void utf8ScanCountsEveryByteOnce();
     void textInPiecesCountsAsTheWhole_data();
     void textInPiecesCountsAsTheWhole();
+    void textInRandomShortPiecesCountsAsTheWhole();
     void windows1252KeepsEveryByte();
 };
 
@@ -113,26 +115,57 @@ void TestTextDecoding::textInPiecesCountsAsTheWhole_data()
     QTest::newRow("cut-off and stray bytes") << QByteArray("\xE2\x82 \xF0\x9F\x98 \x80\x80\xFF\xC3");
     QTest::newRow("a byte-order mark") << QByteArray("\xFF\xFEh\0i\0", 6);
     QTest::newRow("rich text") << QByteArray("{\\rtf1 caf\xE9}");
+    // Cut as 1, 2, 1, 1 bytes, the surrogate-range lead must wait for its third byte.
+    QTest::newRow("held-back lead judged at a junction") << QByteArray("\xC3\xE9\xED\x80\x80");
 }
 
 void TestTextDecoding::textInPiecesCountsAsTheWhole()
 {
     QFETCH(QByteArray, text);
     const Utf8Census whole = countUtf8(text);
-    // Every way of cutting the text in three pieces, empty ones included.
+    // Every way of cutting the text in four pieces, empty ones included.
     for (qsizetype a = 0; a <= text.size(); ++a) {
         for (qsizetype b = a; b <= text.size(); ++b) {
-            EncodingScan scan;
-            Utf8Counter counter;
-            for (const QByteArrayView piece : {text.first(a), text.sliced(a, b - a), text.sliced(b)}) {
-                scan.add(piece);
-                counter.add(piece);
+            for (qsizetype c = b; c <= text.size(); ++c) {
+                EncodingScan scan;
+                Utf8Counter counter;
+                for (const QByteArrayView piece :
+                     {text.first(a), text.sliced(a, b - a), text.sliced(b, c - b), text.sliced(c)}) {
+                    scan.add(piece);
+                    counter.add(piece);
+                }
+                const Utf8Census census = counter.census();
+                QVERIFY2(census.multiByte == whole.multiByte && census.invalid == whole.invalid,
+                         qPrintable(QStringLiteral("cut at %1, %2 and %3").arg(a).arg(b).arg(c)));
+                QCOMPARE(scan.encoding(), detectEncoding(text));
             }
-            const Utf8Census census = counter.census();
-            QVERIFY2(census.multiByte == whole.multiByte && census.invalid == whole.invalid,
-                     qPrintable(QStringLiteral("cut at %1 and %2").arg(a).arg(b)));
-            QCOMPARE(scan.encoding(), detectEncoding(text));
         }
+    }
+}
+
+void TestTextDecoding::textInRandomShortPiecesCountsAsTheWhole()
+{
+    // Bytes at the edges of every lead's range, continuations at the edges of theirs.
+    static const char kAlphabet[] = "\x41\x80\x8F\x90\x9F\xA0\xBF\xC2\xC3\xDF\xE0\xE9\xED\xEF\xF0\xF4\xF5\xFF";
+    constexpr quint32 kSeed = 20240611;
+    QRandomGenerator random(kSeed);
+    for (int round = 0; round < 200000; ++round) {
+        QByteArray text(random.bounded(1, 13), Qt::Uninitialized);
+        for (char &byte : text)
+            byte = kAlphabet[random.bounded(int(sizeof kAlphabet - 1))];
+        Utf8Counter counter;
+        QStringList sizes;
+        for (qsizetype at = 0; at < text.size();) {
+            const qsizetype size = std::min<qsizetype>(random.bounded(7), text.size() - at);
+            counter.add(QByteArrayView(text).sliced(at, size));
+            sizes += QString::number(size);
+            at += size;
+        }
+        const Utf8Census whole = countUtf8(text);
+        const Utf8Census census = counter.census();
+        QVERIFY2(census.multiByte == whole.multiByte && census.invalid == whole.invalid,
+                 qPrintable(QStringLiteral("seed %1, round %2: %3 in pieces of %4")
+                                .arg(kSeed).arg(round).arg(QString::fromLatin1(text.toHex(' ')), sizes.join(", "))));
     }
 }
 
