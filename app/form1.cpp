@@ -297,8 +297,13 @@ bool Form1::pointerFileExists() const
 
 void Form1::loadPointerImage()
 {
-    const QByteArray bytes = m_platform.files.readAll(pointerFile(m_platform.programDirectory),
-                                                      kCursorFileSizeLimit);
+    const QString path = pointerFile(m_platform.programDirectory);
+    QByteArray bytes;
+    try {
+        bytes = m_platform.files.readAll(path, kCursorFileSizeLimit);
+    } catch (const platform::Failure &failure) {
+        throw platform::Failure(platform::aboutFile(path, failure.message()));
+    }
     m_windowPointer->setCustomCursor(toCursor(readCursorImage(bytes)));
 }
 

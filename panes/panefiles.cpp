@@ -50,11 +50,6 @@ QString outOfMemoryMessage()
 
 } // namespace
 
-QString aboutFile(const QString &path, const QString &message)
-{
-    return path + QStringLiteral(": ") + message;
-}
-
 PaneLoad::PaneLoad(PaneControl &pane, const QString &path)
     : load(pane, path, [this](QByteArrayView piece) { scan.add(piece); })
 {
@@ -84,9 +79,9 @@ LoadOutcome LoadPane(PaneFiles io, PaneControl &pane, const QString &path, PaneL
             pane.setBytes(*text);
         return LoadOutcome::Loaded;
     } catch (const platform::Failure &failure) {
-        throw platform::Failure(aboutFile(path, failure.message()));
+        throw platform::Failure(platform::aboutFile(path, failure.message()));
     } catch (const std::bad_alloc &) {
-        throw platform::Failure(aboutFile(path, outOfMemoryMessage()));
+        throw platform::Failure(platform::aboutFile(path, outOfMemoryMessage()));
     }
 }
 

@@ -45,8 +45,5 @@ LoadOutcome LoadPane(PaneFiles io, PaneControl &pane, const QString &path, PaneL
 /// Returns whether the text was written (not when the user declined to overwrite).
 bool SavePane(PaneFiles io, PaneControl &pane, const QString &path);
 
-/// A report's words about a file: its name, then what happened to it.
-QString aboutFile(const QString &path, const QString &message);
-
 /// The overwrite question, word for word.
 QString overwriteQuestion(const QString &path);

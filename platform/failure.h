@@ -19,4 +19,10 @@ private:
     QString m_message;
 };
 
+/// A report's words about a file: its name, then what happened to it.
+inline QString aboutFile(const QString &path, const QString &message)
+{
+    return path + QStringLiteral(": ") + message;
+}
+
 } // namespace platform
