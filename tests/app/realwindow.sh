@@ -37,14 +37,14 @@ for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$number" ] && break; sleep 0.1; don
 [ -e "/tmp/.X11-unix/X$number" ] || { echo "Xvfb did not start"; exit 77; }
 
 export DISPLAY=":$number" XDG_CONFIG_HOME="$config" QT_QPA_PLATFORM=xcb
-# Two files named relative to the working directory; a file that did not open would leave a box
-# up, and closing the window would then not end the program.
+# A command's output on the left and standard input, from a pipe, on the right; a file that did
+# not open would leave a box up, and closing the window would then not end the program.
 printf 'left\n' >"$config/left.txt"
-printf 'right\n' >"$config/right.txt"
-(cd "$config" && exec "$program" left.txt right.txt) &
+(cd "$config" && exec "$program" <(cat left.txt) - < <(printf 'right\n')) &
 app=$!
 
-read -r id width height < <(/usr/bin/python3 "$here/xwindow.py" wait Brassfinch 20) || true
+# A machine busy with other builds may take many seconds to show the window.
+read -r id width height < <(/usr/bin/python3 "$here/xwindow.py" wait Brassfinch 90) || true
 if [ -z "${id:-}" ]; then echo "FAIL: no window titled Brassfinch appeared"; exit 1; fi
 echo "window $id is ${width}x${height}"
 if [ "$width" != 536 ] || [ "$height" != 538 ]; then echo "FAIL: expected 536x538"; exit 1; fi
@@ -59,7 +59,7 @@ fi
 
 /usr/bin/python3 "$here/xwindow.py" close "$id"
 # A loaded machine (the sanitizer build, tests running side by side) can take seconds to end.
-for _ in $(seq 200); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq 600); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$app" 2>/dev/null; then echo "FAIL: closing the window did not end the program"; exit 1; fi
 wait "$app"
 status=$?
