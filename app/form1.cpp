@@ -16,6 +16,7 @@
 #include "panes/paneactions.h"
 #include "panes/panefilestatus.h"
 #include "platform/applicationtitle.h"
+#include "platform/memoryroom.h"
 #include "platform/regularfile.h"
 #include "sync/scrollsynchroniser.h"
 #include "sync/syncswitch.h"
@@ -40,12 +41,6 @@ QString pointerFile(const QString &programDirectory)
     return programDirectory + QStringLiteral("/HAND-M.CUR");
 }
 
-
-// The view copies both texts into panes of its own.
-void ensureRoomForFullScreen(qint64 bytes)
-{
-    (void)bytes; // memory check comes with the memory module
-}
 
 QFont arialBold(qreal points)
 {
@@ -343,7 +338,9 @@ void Form1::showFullScreen(GuardedHandler &h)
     // main window stays (or comes back) as it was: a view missing a text would later give that
     // missing text back over the main window's.
     if (!h.step(100, [&] {
-            ensureRoomForFullScreen(RichTextBox1->byteCount() + RichTextBox2->byteCount());
+            platform::ensureMemoryFor(PaneControl::memoryToHold(RichTextBox1->byteCount())
+                                          + PaneControl::memoryToHold(RichTextBox2->byteCount()),
+                                      QStringLiteral("Showing both texts full screen"));
             hide();
         }))
         return;

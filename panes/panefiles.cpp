@@ -2,6 +2,7 @@
 
 #include "panes/fileexists.h"
 #include "platform/failure.h"
+#include "platform/memoryroom.h"
 #include "platform/fileservices.h"
 #include "platform/messageboxes.h"
 #include "platform/quietwait.h"
@@ -67,7 +68,14 @@ LoadOutcome LoadPane(PaneFiles io, PaneControl &pane, const QString &path, PaneL
         // afterwards, from the pane's own copy, so a UTF-8 file is read once and never copied.
         std::optional<PaneLoad> own;
         PaneLoad &load = started ? *started : own.emplace(pane, path);
-        if (!load.load.finish(io.progress))
+        // The decoded text is made beside the raw one (through UTF-16 for some encodings): a
+        // text without room for that is refused before it takes the pane's place.
+        const auto roomToConvert = [&] {
+            if (load.scan.encoding() != TextEncoding::Utf8)
+                platform::ensureMemoryFor(3 * load.load.bytesRead() + PaneControl::memoryToHold(load.load.bytesRead()),
+                                          QStringLiteral("Converting it to UTF-8"));
+        };
+        if (!load.load.finish(io.progress, roomToConvert))
             return LoadOutcome::Stopped;
         const TextEncoding encoding = load.scan.encoding();
         if (encoding == TextEncoding::Utf8)

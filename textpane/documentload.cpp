@@ -2,6 +2,7 @@
 
 #include "platform/failure.h"
 #include "platform/loadprogress.h"
+#include "platform/memoryroom.h"
 #include "platform/regularfile.h"
 #include "textpane/engineloader.h"
 #include "textpane/panecontrol.h"
@@ -34,6 +35,12 @@ DocumentLoad::DocumentLoad(PaneControl &pane, const QString &path, Inspect inspe
     // Only a regular file or a pipe is read, and up to its end rather than its size: a file
     // under /proc says 0 and still holds text.
     m_file = std::make_unique<platform::RegularFile>(path, platform::RegularFile::Pipes::Read);
+    // A file that cannot fit is refused before a byte is read, so the panes stay as they are
+    // rather than the program being ended by the kernel part-way. What gives no size (a pipe, a
+    // file under /proc) is measured against the memory left as it comes in.
+    m_room = platform::memoryRoom(platform::SystemMemorySources());
+    if (m_file->size() > 0 && !m_room.allows(PaneControl::memoryToHold(m_file->size())))
+        throw platform::Failure(m_room.refusal(PaneControl::memoryToHold(m_file->size()), QStringLiteral("Opening it")));
     // A pipe tells no size: it gets whole chunks.
     const qint64 chunk = m_file->isPipe() ? kChunkSize : std::clamp<qint64>(m_file->size(), kSmallestChunk, kChunkSize);
     for (int i = 0; i < kChunksInFlight; ++i)
@@ -66,6 +73,9 @@ void DocumentLoad::read()
             const qint64 got = m_file->read(chunk.data(), chunk.size(), &m_stop);
             if (got == 0)
                 break;
+            m_read += got;
+            if (!m_room.allows(PaneControl::memoryToHold(m_read)))
+                throw platform::Failure(m_room.refusal(PaneControl::memoryToHold(m_read), QStringLiteral("Reading it")));
             chunk.resize(got);
             if (m_inspect)
                 m_inspect(chunk);
@@ -136,7 +146,7 @@ void DocumentLoad::stop()
         m_feeder.join();
 }
 
-bool DocumentLoad::finish(platform::LoadProgress *progress)
+bool DocumentLoad::finish(platform::LoadProgress *progress, const std::function<void()> &vet)
 {
     bool stopped = false;
     if (progress)
@@ -154,6 +164,13 @@ bool DocumentLoad::finish(platform::LoadProgress *progress)
     if (progress)
         progress->end();
     m_file.reset();
+    if (vet && !stopped && !m_failure) {
+        try {
+            vet();
+        } catch (...) {
+            m_failure = std::current_exception();
+        }
+    }
 
     engine::Loader *loader = std::exchange(m_loader, nullptr);
     if (stopped || m_failure) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/memoryroom.h"
 #include "platform/quietwait.h"
 
 #include <QByteArray>
@@ -40,8 +41,13 @@ public:
 
     /// Waits for the read, showing its progress once it takes a while, and gives the pane the
     /// document. Returns false, with the pane emptied, when the user stopped the load; throws
-    /// platform::Failure, with the pane's text as it was, when a read failed part-way.
-    bool finish(platform::LoadProgress *progress);
+    /// platform::Failure, with the pane's text as it was, when a read failed part-way. `vet`,
+    /// when given, runs once the whole file is read, before the pane gets it; what it throws
+    /// counts as a failed read.
+    bool finish(platform::LoadProgress *progress, const std::function<void()> &vet = {});
+
+    /// The bytes read so far; all of them once `finish` has waited for the read.
+    qint64 bytesRead() const { return m_done; }
 
 private:
     void read();
@@ -53,6 +59,8 @@ private:
     QString m_fileName;
     Inspect m_inspect;
     std::unique_ptr<platform::RegularFile> m_file;
+    platform::MemoryRoom m_room; ///< what the text may take, as the load began
+    qint64 m_read = 0;           ///< by the reader
     engine::Loader *m_loader = nullptr;
 
     // Chunks pass from the reader to the feeder and back; all of it under m_lock.

@@ -1,6 +1,7 @@
 #include "textpane/panecontrol.h"
 
 #include "platform/failure.h"
+#include "platform/memoryroom.h"
 #include "platform/regularfile.h"
 #include "textpane/documentload.h"
 #include "textpane/engineloader.h"
@@ -29,6 +30,9 @@ platform::Failure outOfMemory()
 {
     return platform::Failure(QString::fromLocal8Bit(std::strerror(ENOMEM)));
 }
+
+// Texts up to this size are set without asking how much memory is left.
+constexpr qint64 kUncheckedSize = 16 * 1024 * 1024;
 
 } // namespace
 
@@ -85,7 +89,10 @@ QByteArrayView PaneControl::bytesView() const
 void PaneControl::setBytes(QByteArrayView bytes)
 {
     // The new document is filled aside and shown only once it is whole, so a text that does not
-    // fit leaves the old one in place, and says so.
+    // fit leaves the old one in place, and says so. A large one is measured against the memory
+    // left first: overcommit would let it seem to fit, and the kernel end the program later.
+    if (bytes.size() > kUncheckedSize)
+        platform::ensureMemoryFor(memoryToHold(bytes.size()), QStringLiteral("Holding the text"));
     auto *loader = static_cast<engine::Loader *>(createLoader(bytes.size()));
     if (!loader) {
         keepDocument();

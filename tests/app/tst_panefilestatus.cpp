@@ -24,7 +24,10 @@ private slots:
         QTest::newRow("type, save, type") << "open a.txt|type|save b.txt|type" << "%1/b.txt \u2014 edited since it was saved";
         QTest::newRow("save declined") << "open a.txt|type|save a.txt" << edited;
         QTest::newRow("open, clear") << "open a.txt|clear" << "No file";
-        QTest::newRow("then a missing one") << "open a.txt|open none.txt" << "No file";
+        // A file that is missing leaves the pane, and what it shows, as it was.
+        QTest::newRow("then a missing one") << "open a.txt|open none.txt" << loaded;
+        // A stopped load empties the pane: it shows no file, not the one it held before.
+        QTest::newRow("then a stopped one") << "open a.txt|stopped open a.txt" << "No file";
         QTest::newRow("type into nothing") << "type" << "No file \u2014 edited";
         QTest::newRow("samples") << "type|samples" << "%1/Samples/sample2.txt \u2014 unchanged since it was loaded";
         QTest::newRow("drop a file") << "type|drop a.txt" << loaded;
@@ -55,8 +58,9 @@ private slots:
 
         for (const QString &step : steps.split('|')) {
             const QString name = dir.filePath(step.section(' ', 1, 1));
-            if (step.startsWith("open"))
-                form.PushButton4_Click({name});
+            fake.progress.stopAfter = step.startsWith("stopped") ? 0 : -1;
+            if (step.startsWith("open") || step.startsWith("stopped"))
+                form.PushButton4_Click({dir.filePath(step.section(QLatin1Char(' '), -1))});
             if (step.startsWith("save")) {
                 fake.dialogs.saveAnswers.push_back(name);
                 form.PushButton5_Click();
