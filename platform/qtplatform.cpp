@@ -184,10 +184,11 @@ constexpr int kSteps = 1000;      // the bar counts in thousandths: a byte count
 QtLoadProgress::QtLoadProgress() = default;
 QtLoadProgress::~QtLoadProgress() = default;
 
-void QtLoadProgress::begin(const QString &fileName, qint64 total)
+void QtLoadProgress::begin(const QString &fileName, qint64 total, Task task)
 {
     m_dialog.reset();
     m_fileName = fileName;
+    m_task = task;
     m_total = total;
     m_started.start();
 }
@@ -197,7 +198,8 @@ bool QtLoadProgress::advance(qint64 done)
     if (!m_dialog) {
         if (m_started.elapsed() < kQuietMs)
             return true;
-        m_dialog = std::make_unique<QProgressDialog>(QStringLiteral("Loading ") + m_fileName,
+        const QString doing = m_task == Task::Saving ? QStringLiteral("Saving ") : QStringLiteral("Loading ");
+        m_dialog = std::make_unique<QProgressDialog>(doing + m_fileName,
                                                      QStringLiteral("Cancel"), 0, kSteps,
                                                      QApplication::activeWindow());
         m_dialog->setWindowModality(Qt::ApplicationModal);

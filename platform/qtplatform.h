@@ -81,7 +81,7 @@ class QtLoadProgress final : public LoadProgress
 public:
     QtLoadProgress();
     ~QtLoadProgress() override;
-    void begin(const QString &fileName, qint64 total) override;
+    void begin(const QString &fileName, qint64 total, Task task) override;
     bool advance(qint64 done) override;
     void end() override;
 
@@ -89,6 +89,7 @@ private:
     std::unique_ptr<QProgressDialog> m_dialog;
     QElapsedTimer m_started;
     QString m_fileName;
+    Task m_task = Task::Loading;
     qint64 m_total = 0;
 };
 

@@ -3,11 +3,13 @@
 #include "platform/applicationtitle.h"
 #include "sync/syncswitch.h"
 #include "tests/support/fakeplatform.h"
+#include "tests/support/testfiles.h"
 #include "textpane/panecontrol.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -33,6 +35,7 @@ private slots:
     void closingEndsTheProgramWithoutAQuestion();
     void eachButtonActsOnItsOwnPaneAndReportsUnderItsOwnName_data();
     void eachButtonActsOnItsOwnPaneAndReportsUnderItsOwnName();
+    void anActionRunsAloneWithTheControlsDisabled();
 
 private:
     FakePlatform m_fake;
@@ -255,6 +258,45 @@ void TestForm1::eachButtonActsOnItsOwnPaneAndReportsUnderItsOwnName()
     QCOMPARE(form.RichTextBox2->bytes(), right);
     QFile file(dir.filePath(chosen));
     QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), saved);
+}
+
+void TestForm1::anActionRunsAloneWithTheControlsDisabled()
+{
+    // A screen reader presses a button while a save waits on its question: that second action
+    // must not run inside the first, and nothing of the window may start one meanwhile.
+    QTemporaryDir dir;
+    const QString target = dir.filePath("old.txt");
+    writeFile(target, "old");
+    writeFile(dir.filePath("other.txt"), "other");
+    FakePlatform fake;
+    Form1 form(fake.platform());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.RichTextBox1->setBytes("left");
+    form.PushButton2->setFocus();
+    fake.dialogs.saveAnswers = {target};
+    const QList<QWidget *> controls{form.PushButton1, form.PushButton2, form.PushButton3, form.PushButton4, form.PushButton5,
+                                    form.PushButton6, form.PushButton7, form.PushButton9, form.Check1};
+    QStringList enabledDuring;
+    fake.messages.onShow = [&](const platform::MessageRequest &) {
+        for (QWidget *control : controls)
+            if (control->isEnabled())
+                enabledDuring << control->objectName();
+        for (QShortcut *shortcut : form.findChildren<QShortcut *>())
+            if (shortcut->isEnabled())
+                enabledDuring << shortcut->key().toString();
+        form.PushButton3_Click({dir.filePath("other.txt")});
+        form.PushButton7_Click();
+    };
+    fake.messages.answers = {platform::MessageAnswer::No};
+    form.PushButton2_Click();
+
+    QCOMPARE(fake.messages.shown.size(), 1); // the question alone
+    QCOMPARE(enabledDuring, QStringList());
+    QCOMPARE(form.RichTextBox1->bytes(), QByteArray("left"));
+    for (QWidget *control : controls)
+        QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
+    QCOMPARE(QApplication::focusWidget(), form.PushButton2);
 }
 
 QTEST_MAIN(TestForm1)

@@ -88,12 +88,17 @@ public:
 class FakeLoadProgress final : public platform::LoadProgress
 {
 public:
-    void begin(const QString &fileName, qint64) override { begun << fileName; }
+    void begin(const QString &fileName, qint64, Task task) override
+    {
+        begun << fileName;
+        tasks << task;
+    }
     bool advance(qint64) override { return stopAfter < 0 || stopAfter-- > 0; }
     void end() override { ++ended; }
 
     int stopAfter = -1; ///< -1: never
     QStringList begun;
+    QList<Task> tasks;
     int ended = 0;
 };
 
