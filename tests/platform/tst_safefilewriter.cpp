@@ -39,6 +39,7 @@ public:
     int close(int fd) override { return strike("close") ? (real.close(fd), -1) : real.close(fd); }
     int fstat(int fd, struct stat *info) override { return strike("fstat") ? -1 : real.fstat(fd, info); }
     int stat(const char *path, struct stat *info) override { return strike("stat") ? -1 : real.stat(path, info); }
+    int lstat(const char *path, struct stat *info) override { return strike("lstat") ? -1 : real.lstat(path, info); }
     int access(const char *path, int mode) override { return strike("access") ? -1 : real.access(path, mode); }
     int realpath(const char *path, QByteArray &resolved) override { return strike("realpath") ? -1 : real.realpath(path, resolved); }
     int fchown(int fd, uid_t owner, gid_t group) override { return strike("fchown") ? -1 : real.fchown(fd, owner, group); }
@@ -48,6 +49,7 @@ public:
     int rename(const char *from, const char *to) override { return strike("rename") ? -1 : real.rename(from, to); }
     int unlink(const char *path) override { return strike("unlink") ? -1 : real.unlink(path); }
     int mkdir(const char *path, mode_t mode) override { return strike("mkdir") ? -1 : real.mkdir(path, mode); }
+    int rmdir(const char *path) override { return strike("rmdir") ? -1 : real.rmdir(path); }
 
     QStringList trace;
     const int failAt;
