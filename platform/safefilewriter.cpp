@@ -115,7 +115,10 @@ bool SafeFileWriter::replace(const QByteArray &target, const struct stat *old, c
 {
     const QByteArray folder = folderOf(target);
     QByteArray temporary;
-    const int fd = createUnique(folder + "/." + nameOf(target), old ? old->st_mode & 07777 : 0666, temporary);
+    // Until the text is whole, only we may read it: the old mode could let others see a part, and
+    // set-id bits on a half-written program would be worse. A new file is made as usual, 0666
+    // under the umask.
+    const int fd = createUnique(folder + "/." + nameOf(target), old ? 0600 : 0666, temporary);
     bool ownerKept = true;
     try {
         writeAll(fd, data);
@@ -125,7 +128,7 @@ bool SafeFileWriter::replace(const QByteArray &target, const struct stat *old, c
                     fail(errno);
                 ownerKept = false;
             }
-            // After the owner, which may clear the set-id bits; the creation mode met the umask.
+            // After the owner, which may clear the set-id bits, and never cut by the umask.
             if (ownerKept && m_calls.fchmod(fd, old->st_mode & 07777) != 0)
                 fail(errno);
         }

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <functional>
 #include <climits>
 #include <cstring>
 #include <sys/stat.h>
@@ -52,6 +53,7 @@ public:
     int rmdir(const char *path) override { return strike("rmdir") ? -1 : real.rmdir(path); }
 
     QStringList trace;
+    std::function<void(const QString &call)> before; ///< told of each call before it is made
     const int failAt;
     const Fault fault;
     const int error;
@@ -60,6 +62,8 @@ private:
     /// True when this call fails; a short write instead goes on with half the bytes.
     bool strike(const char *name)
     {
+        if (before)
+            before(QLatin1String(name));
         trace << QLatin1String(name);
         const int number = int(trace.size()) - 1;
         const bool hit = fault == Fault::ErrorFromThenOn ? number >= failAt : number == failAt;
@@ -80,6 +84,8 @@ struct stat statOf(const QString &path)
     ::stat(QFile::encodeName(path).constData(), &info);
     return info;
 }
+
+QString octal(mode_t mode) { return QString::number(mode, 8); }
 
 QByteArray textOfSize(int size) { return QByteArray("abcdefghijklmnopqrstuvw").repeated(size / 23 + 1).left(size); }
 
@@ -263,6 +269,49 @@ private slots:
             QCOMPARE(readFile(scene.other()), QByteArray("new text"));
         if (kind == "hard link" || kind == "owner refused by the system")
             QCOMPARE(after.st_ino, before.st_ino);
+    }
+
+    void replacingKeepsTheModeAndHidesTheTextWhileWritten_data()
+    {
+        QTest::addColumn<int>("oldMode"); // -1: a new file
+        QTest::addColumn<int>("umask");
+        QTest::addColumn<int>("mode");
+        QTest::newRow("group-readable, under a umask that cuts it") << 0640 << 077 << 0640;
+        QTest::newRow("group-writable, under a umask that lets it be") << 0664 << 002 << 0664;
+        QTest::newRow("set-user-id program") << 04755 << 022 << 04755;
+        QTest::newRow("set-group-id program of our group") << 02775 << 022 << 02775;
+        QTest::newRow("new file") << -1 << 022 << 0644;
+        QTest::newRow("new file under a strict umask") << -1 << 077 << 0600;
+    }
+    void replacingKeepsTheModeAndHidesTheTextWhileWritten()
+    {
+        QFETCH(int, oldMode);
+        QFETCH(int, umask);
+        QFETCH(int, mode);
+        Scene scene(false);
+        const QByteArray target = QFile::encodeName(scene.target());
+        if (oldMode < 0)
+            QVERIFY(QFile::remove(scene.target()));
+        else
+            QVERIFY(::chown(target.constData(), ::geteuid(), ::getegid()) == 0 && ::chmod(target.constData(), mode_t(oldMode)) == 0);
+        // Whatever the old mode, the whole text lies in a file only we can read until it gets it.
+        FaultyCalls calls;
+        QStringList whileWritten;
+        calls.before = [&](const QString &call) {
+            if (call == "fchown")
+                for (const QString &name : entries(scene.folder()))
+                    if (name != scene.name)
+                        whileWritten << octal(statOf(scene.folder() + '/' + name).st_mode & 07777);
+        };
+        const mode_t kept = ::umask(mode_t(umask));
+        const QByteArray failure = scene.save(calls, "new text");
+        ::umask(kept);
+
+        QVERIFY2(failure.isNull(), failure.constData());
+        QCOMPARE(readFile(scene.target()), QByteArray("new text"));
+        QCOMPARE(octal(statOf(scene.target()).st_mode & 07777), octal(mode_t(mode)));
+        if (oldMode >= 0)
+            QCOMPARE(whileWritten, QStringList{"600"});
     }
 
     void otherUsersSaveWithinTheirRights_data()
