@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <utility>
 
 #include <cerrno>
 #include <cstring>
@@ -56,8 +57,65 @@ bool inOurGroups(gid_t group)
 
 } // namespace
 
-SafeFileWriter::SafeFileWriter(SystemCalls &calls, QByteArray safetyFolder)
-    : m_calls(calls), m_safetyFolder(std::move(safetyFolder))
+/// A descriptor of ours: closed when it goes, unless closed before with the answer looked at.
+class SafeFileWriter::Descriptor
+{
+public:
+    Descriptor(SystemCalls &calls, int fd) : m_calls(calls), m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            m_calls.close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+
+    int get() const { return m_fd; }
+    void take(int fd) { m_fd = fd; }
+    /// Closes now; close's answer, with `errno` as it left it.
+    int close() { return m_calls.close(std::exchange(m_fd, -1)); }
+
+private:
+    SystemCalls &m_calls;
+    int m_fd;
+};
+
+/// A file this save made: closed and removed when it goes, unless it was given up first (renamed
+/// over the target, or kept because it holds the only whole old text).
+class SafeFileWriter::CreatedFile
+{
+public:
+    explicit CreatedFile(SystemCalls &calls) : m_calls(calls), m_descriptor(calls, -1) {}
+    ~CreatedFile()
+    {
+        if (m_descriptor.get() >= 0)
+            m_descriptor.close();
+        if (!m_path.isEmpty())
+            m_calls.unlink(m_path.constData());
+    }
+    CreatedFile(const CreatedFile &) = delete;
+    CreatedFile &operator=(const CreatedFile &) = delete;
+
+    void take(int fd, const QByteArray &path)
+    {
+        m_descriptor.take(fd);
+        m_path = path;
+    }
+    int fd() const { return m_descriptor.get(); }
+    const QByteArray &path() const { return m_path; }
+    int close() { return m_descriptor.close(); }
+    void giveUp() { m_path.clear(); }
+    /// Removes the file now, once: unlink's answer.
+    int remove() { return m_calls.unlink(std::exchange(m_path, QByteArray()).constData()); }
+
+private:
+    SystemCalls &m_calls;
+    Descriptor m_descriptor;
+    QByteArray m_path;
+};
+
+SafeFileWriter::SafeFileWriter(SystemCalls &calls, QByteArray safetyFolder, qsizetype pieceSize)
+    : m_calls(calls), m_safetyFolder(std::move(safetyFolder)), m_pieceSize(std::max<qsizetype>(pieceSize, 1))
 {
 }
 
@@ -114,132 +172,104 @@ bool SafeFileWriter::mayReplace(const QByteArray &target, const struct stat &inf
 bool SafeFileWriter::replace(const QByteArray &target, const struct stat *old, const QByteArray &data)
 {
     const QByteArray folder = folderOf(target);
-    QByteArray temporary;
+    CreatedFile temporary(m_calls);
     // Until the text is whole, only we may read it: the old mode could let others see a part, and
     // set-id bits on a half-written program would be worse. A new file is made as usual, 0666
     // under the umask.
-    const int fd = createUnique(folder + "/." + nameOf(target), old ? 0600 : 0666, temporary);
-    bool ownerKept = true;
-    try {
-        writeAll(fd, data);
-        if (old) {
-            if (m_calls.fchown(fd, old->st_uid, old->st_gid) != 0) {
-                if (errno != EPERM)
-                    fail(errno);
-                ownerKept = false;
-            }
-            // After the owner, which may clear the set-id bits, and never cut by the umask.
-            if (ownerKept && m_calls.fchmod(fd, old->st_mode & 07777) != 0)
+    createUnique(folder + "/." + nameOf(target), old ? 0600 : 0666, temporary);
+    writeAll(temporary.fd(), data);
+    if (old) {
+        if (m_calls.fchown(temporary.fd(), old->st_uid, old->st_gid) != 0) {
+            if (errno != EPERM)
                 fail(errno);
+            return false; // the text goes in place, where it keeps its owner
         }
-        if (ownerKept && m_calls.fsync(fd) != 0)
+        // After the owner, which may clear the set-id bits, and never cut by the umask.
+        if (m_calls.fchmod(temporary.fd(), old->st_mode & 07777) != 0)
             fail(errno);
-    } catch (const Failure &) {
-        m_calls.close(fd);
-        m_calls.unlink(temporary.constData());
-        throw;
     }
-    const int closed = m_calls.close(fd);
-    const int closeError = errno;
-    if (!ownerKept || closed != 0 || m_calls.rename(temporary.constData(), target.constData()) != 0) {
-        const int error = closed != 0 ? closeError : errno;
-        m_calls.unlink(temporary.constData());
-        if (!ownerKept)
-            return false;
-        fail(error);
-    }
+    if (m_calls.fsync(temporary.fd()) != 0 || temporary.close() != 0
+        || m_calls.rename(temporary.path().constData(), target.constData()) != 0)
+        fail(errno);
+    temporary.giveUp();
     syncFolder(folder);
     return true;
 }
 
 void SafeFileWriter::syncFolder(const QByteArray &folder)
 {
-    const int fd = openRetrying(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-    if (fd < 0)
-        failAfterCommit(errno);
-    if (m_calls.fsync(fd) != 0) {
-        const int error = errno;
-        m_calls.close(fd);
-        failAfterCommit(error);
-    }
-    if (m_calls.close(fd) != 0)
+    Descriptor fd(m_calls, openRetrying(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+    if (fd.get() < 0 || m_calls.fsync(fd.get()) != 0 || fd.close() != 0)
         failAfterCommit(errno);
 }
 
 void SafeFileWriter::writeInPlace(const QByteArray &target, const QByteArray &data)
 {
     // O_NONBLOCK: should the name have become a pipe since it was looked at, opening still returns.
-    const int fd = openRetrying(target, O_RDWR | O_NONBLOCK | O_CLOEXEC, 0);
-    if (fd < 0)
+    Descriptor file(m_calls, openRetrying(target, O_RDWR | O_NONBLOCK | O_CLOEXEC, 0));
+    if (file.get() < 0)
         fail(errno);
-    QByteArray old;
-    QByteArray copy;
+    struct stat info {};
+    if (m_calls.fstat(file.get(), &info) != 0)
+        fail(errno);
+    if (!S_ISREG(info.st_mode))
+        throw Failure(QStringLiteral("Not a regular file"));
+    CreatedFile copy(m_calls);
+    keepSafetyCopy(nameOf(target), file.get(), info.st_size, copy);
+    // From the cut on, the whole old text is only in the copy.
     try {
-        struct stat info {};
-        if (m_calls.fstat(fd, &info) != 0)
+        if (m_calls.ftruncate(file.get(), 0) != 0 || m_calls.lseek(file.get(), 0, SEEK_SET) != 0)
             fail(errno);
-        if (!S_ISREG(info.st_mode))
-            throw Failure(QStringLiteral("Not a regular file"));
-        old = readAll(fd, info.st_size);
-        copy = keepSafetyCopy(nameOf(target), old);
-    } catch (const Failure &) {
-        m_calls.close(fd);
-        throw;
-    }
-    auto rewrite = [&](const QByteArray &text) {
-        if (m_calls.ftruncate(fd, 0) != 0 || m_calls.lseek(fd, 0, SEEK_SET) != 0)
+        writeAll(file.get(), data);
+        if (m_calls.fsync(file.get()) != 0)
             fail(errno);
-        writeAll(fd, text);
-        if (m_calls.fsync(fd) != 0)
-            fail(errno);
-    };
-    try {
-        rewrite(data);
     } catch (const Failure &failure) {
         try {
-            rewrite(old);
+            restore(file.get(), copy.path(), info.st_size);
         } catch (const Failure &) {
-            m_calls.close(fd);
-            throw Failure(failure.message() + QStringLiteral(". The old text is kept in ")
-                          + QFile::decodeName(copy));
+            const QString kept = QFile::decodeName(copy.path());
+            copy.giveUp();
+            throw Failure(failure.message() + QStringLiteral(". The old text is kept in ") + kept);
         }
-        m_calls.close(fd);
-        m_calls.unlink(copy.constData());
+        const QString name = QFile::decodeName(copy.path());
+        if (copy.remove() != 0)
+            throw Failure(failure.message() + QStringLiteral(". The old text is back, but its safety copy %1 could not be removed: %2")
+                                                  .arg(name, systemMessage(errno)));
         throw;
     }
     // The text is synced: the copy goes even if closing fails, and only then is that told.
-    const int closed = m_calls.close(fd);
+    const int closed = file.close();
     const int closeError = errno;
-    if (m_calls.unlink(copy.constData()) != 0)
+    const QString name = QFile::decodeName(copy.path());
+    if (copy.remove() != 0)
         throw Failure(QStringLiteral("The text was saved, but its safety copy %1 could not be removed: %2")
-                          .arg(QFile::decodeName(copy), systemMessage(errno)));
+                          .arg(name, systemMessage(errno)));
     if (closed != 0)
         failAfterCommit(closeError);
 }
 
-QByteArray SafeFileWriter::keepSafetyCopy(const QByteArray &name, const QByteArray &old)
+void SafeFileWriter::keepSafetyCopy(const QByteArray &name, int from, qint64 size, CreatedFile &copy)
 {
     // The cache folder may not exist yet, nor the folder above it.
     for (const QByteArray &folder : {folderOf(m_safetyFolder), m_safetyFolder})
         if (m_calls.mkdir(folder.constData(), 0700) != 0 && errno != EEXIST)
             fail(errno);
-    QByteArray copy;
-    const int fd = createUnique(m_safetyFolder + '/' + name, 0600, copy);
-    try {
-        writeAll(fd, old);
-        if (m_calls.fsync(fd) != 0)
-            fail(errno);
-    } catch (const Failure &) {
-        m_calls.close(fd);
-        m_calls.unlink(copy.constData());
-        throw;
-    }
-    if (m_calls.close(fd) != 0) {
-        const int error = errno;
-        m_calls.unlink(copy.constData());
-        fail(error);
-    }
-    return copy;
+    createUnique(m_safetyFolder + '/' + name, 0600, copy);
+    copyAll(from, copy.fd(), size);
+    // Closed before the old text is touched: a late write error on close is still in time.
+    if (m_calls.fsync(copy.fd()) != 0 || copy.close() != 0)
+        fail(errno);
+}
+
+void SafeFileWriter::restore(int fd, const QByteArray &copy, qint64 size)
+{
+    Descriptor source(m_calls, openRetrying(copy, O_RDONLY | O_CLOEXEC, 0));
+    if (source.get() < 0 || m_calls.ftruncate(fd, 0) != 0 || m_calls.lseek(fd, 0, SEEK_SET) != 0)
+        fail(errno);
+    copyAll(source.get(), fd, size);
+    if (m_calls.fsync(fd) != 0)
+        fail(errno);
+    // Closing what was only read tells nothing of the bytes: the source closes unasked.
 }
 
 int SafeFileWriter::openRetrying(const QByteArray &path, int flags, mode_t mode)
@@ -251,26 +281,26 @@ int SafeFileWriter::openRetrying(const QByteArray &path, int flags, mode_t mode)
     return fd;
 }
 
-int SafeFileWriter::createUnique(const QByteArray &stem, mode_t mode, QByteArray &created)
+void SafeFileWriter::createUnique(const QByteArray &stem, mode_t mode, CreatedFile &created)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        created = stem + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
-        const int fd = openRetrying(created, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        const QByteArray path = stem + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
+        const int fd = openRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0)
-            return fd;
+            return created.take(fd, path);
         if (errno != EEXIST)
             fail(errno);
     }
     fail(EEXIST);
 }
 
-void SafeFileWriter::writeAll(int fd, const QByteArray &data)
+void SafeFileWriter::writeAll(int fd, QByteArrayView data)
 {
     // A write may take fewer bytes than offered without an error; only -1 is one.
-    const char *next = data.constData();
+    const char *next = data.data();
     qsizetype left = data.size();
     while (left > 0) {
-        const ssize_t written = m_calls.write(fd, next, size_t(left));
+        const ssize_t written = m_calls.write(fd, next, size_t(std::min(left, m_pieceSize)));
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)
@@ -280,20 +310,20 @@ void SafeFileWriter::writeAll(int fd, const QByteArray &data)
     }
 }
 
-QByteArray SafeFileWriter::readAll(int fd, qint64 expected)
+void SafeFileWriter::copyAll(int from, int to, qint64 sizeHint)
 {
-    // Room for the whole file and one byte more, so one call reads it and the next meets its end.
-    QByteArray text;
-    QByteArray buffer(qsizetype(std::clamp<qint64>(expected + 1, 1, 64 * 1024 * 1024)), Qt::Uninitialized);
+    // Room for a small file and one byte more, so one call reads it and the next meets its end;
+    // a larger one goes piece by piece through the same buffer.
+    QByteArray buffer(qsizetype(std::clamp<qint64>(sizeHint + 1, 1, m_pieceSize)), Qt::Uninitialized);
     for (;;) {
-        const ssize_t got = m_calls.read(fd, buffer.data(), size_t(buffer.size()));
+        const ssize_t got = m_calls.read(from, buffer.data(), size_t(buffer.size()));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
             fail(errno);
         if (got == 0)
-            return text;
-        text.append(buffer.constData(), got);
+            return;
+        writeAll(to, QByteArrayView(buffer.constData(), got));
     }
 }
 

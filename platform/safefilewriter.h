@@ -3,6 +3,7 @@
 #include "platform/systemcalls.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 
 namespace platform {
 
@@ -15,7 +16,12 @@ namespace platform {
 class SafeFileWriter
 {
 public:
-    explicit SafeFileWriter(SystemCalls &calls, QByteArray safetyFolder = defaultSafetyFolder());
+    /// The most bytes read or written in one call. The safety copy goes through one buffer of
+    /// this size, so a save needs no more memory for a large file than for a small one.
+    static constexpr qsizetype kPieceSize = 4 * 1024 * 1024;
+
+    explicit SafeFileWriter(SystemCalls &calls, QByteArray safetyFolder = defaultSafetyFolder(),
+                            qsizetype pieceSize = kPieceSize);
 
     void write(const QByteArray &path, const QByteArray &data);
 
@@ -23,18 +29,23 @@ public:
     static QByteArray defaultSafetyFolder();
 
 private:
+    class Descriptor;
+    class CreatedFile;
+
     bool replace(const QByteArray &target, const struct stat *old, const QByteArray &data);
     void writeInPlace(const QByteArray &target, const QByteArray &data);
-    QByteArray keepSafetyCopy(const QByteArray &name, const QByteArray &old);
+    void keepSafetyCopy(const QByteArray &name, int from, qint64 size, CreatedFile &copy);
+    void restore(int fd, const QByteArray &copy, qint64 size);
     bool mayReplace(const QByteArray &target, const struct stat &info);
     int openRetrying(const QByteArray &path, int flags, mode_t mode);
-    int createUnique(const QByteArray &stem, mode_t mode, QByteArray &created);
-    void writeAll(int fd, const QByteArray &data);
-    QByteArray readAll(int fd, qint64 expected);
+    void createUnique(const QByteArray &stem, mode_t mode, CreatedFile &created);
+    void writeAll(int fd, QByteArrayView data);
+    void copyAll(int from, int to, qint64 sizeHint);
     void syncFolder(const QByteArray &folder);
 
     SystemCalls &m_calls;
     QByteArray m_safetyFolder;
+    qsizetype m_pieceSize;
 };
 
 } // namespace platform

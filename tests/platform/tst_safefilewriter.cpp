@@ -21,7 +21,7 @@ using platform::Failure;
 
 namespace {
 
-enum class Fault { None, Error, ShortWrite, Interrupt, ErrorFromThenOn };
+enum class Fault { None, Error, Short, Interrupt, ErrorFromThenOn };
 
 /// The real calls, but the call numbered `failAt` (counting from 0) fails as `fault` says.
 class FaultyCalls final : public platform::SystemCalls
@@ -29,12 +29,10 @@ class FaultyCalls final : public platform::SystemCalls
 public:
     explicit FaultyCalls(int failAt = -1, Fault fault = Fault::None, int error = 0) : failAt(failAt), fault(fault), error(error) {}
     int open(const char *path, int flags, mode_t mode) override { return strike("open") ? -1 : real.open(path, flags, mode); }
-    ssize_t read(int fd, void *buffer, size_t count) override { return strike("read") ? -1 : real.read(fd, buffer, count); }
+    ssize_t read(int fd, void *buffer, size_t count) override { return strike("read") ? -1 : real.read(fd, buffer, shortened(count)); }
     ssize_t write(int fd, const void *buffer, size_t count) override
     {
-        if (strike("write"))
-            return -1;
-        return real.write(fd, buffer, m_shorten ? std::max<size_t>(1, count / 2) : count);
+        return strike("write") ? -1 : real.write(fd, buffer, shortened(count));
     }
     int fsync(int fd) override { return strike("fsync") ? -1 : real.fsync(fd); }
     int close(int fd) override { return strike("close") ? (real.close(fd), -1) : real.close(fd); }
@@ -54,24 +52,33 @@ public:
 
     QStringList trace;
     std::function<void(const QString &call)> before; ///< told of each call before it is made
+    QList<int> alsoFailAt; ///< more calls that fail as `failAt` does
+    QList<int> shortenAt; ///< reads and writes that take half the bytes
+    size_t largest = 0; ///< the most bytes one read or write was asked for
     const int failAt;
     const Fault fault;
     const int error;
 
 private:
-    /// True when this call fails; a short write instead goes on with half the bytes.
+    /// True when this call fails; a short read or write instead goes on with half the bytes.
     bool strike(const char *name)
     {
         if (before)
             before(QLatin1String(name));
         trace << QLatin1String(name);
         const int number = int(trace.size()) - 1;
-        const bool hit = fault == Fault::ErrorFromThenOn ? number >= failAt : number == failAt;
-        m_shorten = hit && fault == Fault::ShortWrite;
-        if (!hit || m_shorten)
+        const bool hit = fault == Fault::ErrorFromThenOn ? number >= failAt : number == failAt || alsoFailAt.contains(number);
+        m_shorten = (hit && fault == Fault::Short) || shortenAt.contains(number);
+        if (!hit || fault == Fault::Short)
             return false;
         errno = fault == Fault::Interrupt ? EINTR : error;
         return true;
+    }
+
+    size_t shortened(size_t count)
+    {
+        largest = std::max(largest, count);
+        return m_shorten ? std::max<size_t>(1, count / 2) : count;
     }
 
     platform::PosixSystemCalls real;
@@ -98,6 +105,8 @@ QString scratchTemplate()
 }
 
 const QByteArray kOld = QByteArray("the old text\r\n").repeated(200);
+/// Small enough that the old text takes three pieces.
+constexpr qsizetype kSmallPiece = 1000;
 
 /// A folder with `target.txt` holding the old text (and a second name for it, to force saving in
 /// place), and an empty safety folder beside it.
@@ -116,22 +125,25 @@ struct Scene
     QByteArray save(platform::SystemCalls &calls, const QByteArray &text) // the failure's message, or null
     {
         try {
-            platform::SafeFileWriter(calls, QFile::encodeName(safety())).write(QFile::encodeName(target()), text);
+            platform::SafeFileWriter(calls, QFile::encodeName(safety()), piece).write(QFile::encodeName(target()), text);
             return {};
         } catch (const Failure &failure) {
             return failure.message().toUtf8();
         }
     }
     QString name;
+    qsizetype piece = platform::SafeFileWriter::kPieceSize;
     QTemporaryDir dir{scratchTemplate()};
     bool made = QDir(dir.path()).mkdir("folder");
 };
 
 /// The calls a clean save of `text` makes.
-QStringList cleanTrace(bool inPlace, const QByteArray &text)
+QStringList cleanTrace(bool inPlace, const QByteArray &text, qsizetype piece = platform::SafeFileWriter::kPieceSize)
 {
     FaultyCalls clean;
-    const QByteArray failure = Scene(inPlace).save(clean, text);
+    Scene scene(inPlace);
+    scene.piece = piece;
+    const QByteArray failure = scene.save(clean, text);
     return failure.isNull() ? clean.trace : QStringList{QString::fromUtf8(failure)};
 }
 
@@ -148,6 +160,7 @@ private slots:
     {
         QTest::addColumn<bool>("inPlace");
         QTest::addColumn<int>("size");
+        QTest::addColumn<qsizetype>("piece");
         QTest::addColumn<int>("failAt");
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<int>("error");
@@ -155,21 +168,27 @@ private slots:
         QTest::addColumn<bool>("lastCall");
         const struct { const char *name; Fault fault; int error; } kinds[] = {
             {"ENOSPC", Fault::Error, ENOSPC}, {"EIO", Fault::Error, EIO}, {"EDQUOT", Fault::Error, EDQUOT},
-            {"short write", Fault::ShortWrite, 0}, {"EINTR", Fault::Interrupt, 0}};
+            {"short", Fault::Short, 0}, {"EINTR", Fault::Interrupt, 0}};
+        // The old text, 2800 bytes, goes to the safety copy and back in three small pieces.
+        const struct { qsizetype piece; QList<int> sizes; } layouts[] = {
+            {platform::SafeFileWriter::kPieceSize, {0, 1, 4095, 4096, 16384, 16385, 1024 * 1024}},
+            {kSmallPiece, {1000, 1001, 3001}}};
         for (const bool inPlace : {false, true}) {
-            for (const int size : {0, 1, 4095, 4096, 16384, 16385, 1024 * 1024}) {
-                const QStringList calls = cleanTrace(inPlace, textOfSize(size));
-                const qsizetype commit = inPlace ? calls.lastIndexOf("fsync") : calls.indexOf("rename");
-                QVERIFY2(commit > 0, qPrintable(calls.join(' ')));
-                for (int call = 0; call < calls.size(); ++call) {
-                    for (const auto &kind : kinds) {
-                        if ((kind.fault == Fault::ShortWrite && calls[call] != "write")
-                            || (kind.fault == Fault::Interrupt && !QStringList{"write", "read", "open"}.contains(calls[call])))
-                            continue;
-                        QTest::addRow("%s, %d bytes, call %d (%s), %s", inPlace ? "in place" : "replaced", size, call,
-                                      qPrintable(calls[call]), kind.name)
-                            << inPlace << size << call << kind.fault << kind.error << (call > commit)
-                            << (call == calls.size() - 1);
+            for (const auto &layout : layouts) {
+                for (const int size : layout.sizes) {
+                    const QStringList calls = cleanTrace(inPlace, textOfSize(size), layout.piece);
+                    const qsizetype commit = inPlace ? calls.lastIndexOf("fsync") : calls.indexOf("rename");
+                    QVERIFY2(commit > 0, qPrintable(calls.join(' ')));
+                    for (int call = 0; call < calls.size(); ++call) {
+                        for (const auto &kind : kinds) {
+                            if ((kind.fault == Fault::Short && !QStringList{"write", "read"}.contains(calls[call]))
+                                || (kind.fault == Fault::Interrupt && !QStringList{"write", "read", "open"}.contains(calls[call])))
+                                continue;
+                            QTest::addRow("%s, %d bytes in pieces of %d, call %d (%s), %s", inPlace ? "in place" : "replaced",
+                                          size, int(layout.piece), call, qPrintable(calls[call]), kind.name)
+                                << inPlace << size << layout.piece << call << kind.fault << kind.error << (call > commit)
+                                << (call == calls.size() - 1);
+                        }
                     }
                 }
             }
@@ -179,12 +198,14 @@ private slots:
     {
         QFETCH(bool, inPlace);
         QFETCH(int, size);
+        QFETCH(qsizetype, piece);
         QFETCH(int, failAt);
         QFETCH(Fault, fault);
         QFETCH(int, error);
         QFETCH(bool, committed);
         QFETCH(bool, lastCall);
         Scene scene(inPlace);
+        scene.piece = piece;
         const ino_t inode = statOf(scene.target()).st_ino;
         FaultyCalls calls(failAt, fault, error);
         const QByteArray text = textOfSize(size);
@@ -196,30 +217,86 @@ private slots:
             QVERIFY2(failure.contains(std::strerror(error)), failure.constData());
         QVERIFY2(readFile(scene.target()) == (committed || !fails ? text : kOld), "neither the old text nor the new");
         QCOMPARE(entries(scene.folder()), QStringList{"target.txt"});
+        QCOMPARE_LE(calls.largest, size_t(piece)); // memory stays the same whatever the file's size
         // Only a copy that could not be removed after the text was saved stays, and the report names it.
         const QStringList copies = entries(scene.safety());
         QCOMPARE(copies.size(), inPlace && fails && lastCall ? 1 : 0);
-        if (!copies.isEmpty())
+        if (!copies.isEmpty()) {
             QVERIFY(failure.contains(QFile::encodeName(scene.safety() + '/' + copies.constFirst())));
+            QCOMPARE(readFile(scene.safety() + '/' + copies.constFirst()), kOld);
+        }
         if (inPlace) {
             QCOMPARE(statOf(scene.target()).st_ino, inode);
             QCOMPARE(statOf(scene.target()).st_nlink, nlink_t(2));
         }
     }
 
-    void failedRestoreNamesTheSafetyCopy()
+    void failedRestoreKeepsAndNamesTheSafetyCopy_data()
     {
-        // The disk fails for good once the old text is cut: nothing can be put back.
+        QTest::addColumn<int>("failAt");
+        QTest::addColumn<int>("thenAt"); // a call of the putting back that fails too; -1: every call
+        // The new text cannot be written; the old one goes back from its copy in three pieces.
+        const QStringList clean = cleanTrace(true, "new", kSmallPiece);
+        const int cut = int(clean.indexOf("ftruncate"));
+        const int failAt = int(clean.indexOf("write", cut));
+        FaultyCalls once(failAt, Fault::Error, EIO);
         Scene scene(true);
-        FaultyCalls calls(int(cleanTrace(true, "new").indexOf("ftruncate")) + 1, Fault::ErrorFromThenOn, EIO);
+        scene.piece = kSmallPiece;
+        scene.save(once, "new");
+        QTest::newRow("the disk fails for good once the old text is cut") << cut + 1 << -1;
+        for (int call = failAt + 1; call < once.trace.size(); ++call)
+            QTest::addRow("then call %d (%s) fails", call, qPrintable(once.trace[call])) << failAt << call;
+    }
+    void failedRestoreKeepsAndNamesTheSafetyCopy()
+    {
+        QFETCH(int, failAt);
+        QFETCH(int, thenAt);
+        Scene scene(true);
+        scene.piece = kSmallPiece;
+        FaultyCalls calls(failAt, thenAt < 0 ? Fault::ErrorFromThenOn : Fault::Error, EIO);
+        calls.alsoFailAt = {thenAt};
         const QByteArray failure = scene.save(calls, "new");
+
+        QVERIFY2(failure.contains(std::strerror(EIO)), failure.constData());
+        // Either the old text is back and its copy gone, or the copy stays whole and is named.
         const QStringList copies = entries(scene.safety());
-        QCOMPARE(copies.size(), 1);
-        const QString copy = scene.safety() + '/' + copies.constFirst();
-        QCOMPARE(readFile(copy), kOld);
-        QVERIFY2(failure.contains(std::strerror(EIO)) && failure.contains(QFile::encodeName(copy)), failure.constData());
+        QCOMPARE_LE(copies.size(), 1);
+        if (thenAt < 0)
+            QCOMPARE(copies.size(), 1);
+        if (copies.isEmpty()) {
+            QCOMPARE(readFile(scene.target()), kOld);
+        } else {
+            const QString copy = scene.safety() + '/' + copies.constFirst();
+            QCOMPARE(readFile(copy), kOld);
+            QVERIFY2(failure.contains(QFile::encodeName(copy)), failure.constData());
+        }
+        QCOMPARE(entries(scene.folder()), QStringList{"target.txt"});
         QCOMPARE(QFile::permissions(scene.safety()), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                                          | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+    }
+
+    void shortReadsOfTheOldTextStillPutItAllBack_data()
+    {
+        QTest::addColumn<int>("shortAt");
+        QTest::addColumn<int>("failAt");
+        const QStringList clean = cleanTrace(true, "new", kSmallPiece);
+        const int cut = int(clean.indexOf("ftruncate"));
+        for (int call = 0; call < cut; ++call)
+            if (clean[call] == "read")
+                QTest::addRow("read %d short", call) << call << int(clean.indexOf("write", cut));
+    }
+    void shortReadsOfTheOldTextStillPutItAllBack()
+    {
+        QFETCH(int, shortAt);
+        QFETCH(int, failAt);
+        Scene scene(true);
+        scene.piece = kSmallPiece;
+        FaultyCalls calls(failAt, Fault::Error, ENOSPC);
+        calls.shortenAt = {shortAt};
+        const QByteArray failure = scene.save(calls, "new");
+        QVERIFY2(failure.contains(std::strerror(ENOSPC)), failure.constData());
+        QCOMPARE(readFile(scene.target()), kOld);
+        QCOMPARE(entries(scene.safety()), QStringList());
     }
 
     void savingKeepsWhatReplacingWouldChange_data()
