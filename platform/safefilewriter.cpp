@@ -3,6 +3,7 @@
 #include "platform/failure.h"
 
 #include <QFile>
+#include <QStringList>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -114,17 +115,43 @@ private:
     QByteArray m_path;
 };
 
-SafeFileWriter::SafeFileWriter(SystemCalls &calls, QByteArray safetyFolder, qsizetype pieceSize)
-    : m_calls(calls), m_safetyFolder(std::move(safetyFolder)), m_pieceSize(std::max<qsizetype>(pieceSize, 1))
+/// The safety copy's folder when it lies beside the target: removed when it goes, which only
+/// happens once the copy is gone from it.
+class SafeFileWriter::EmptiedFolder
+{
+public:
+    explicit EmptiedFolder(SystemCalls &calls) : m_calls(calls) {}
+    ~EmptiedFolder()
+    {
+        if (!m_path.isEmpty())
+            m_calls.rmdir(m_path.constData());
+    }
+    EmptiedFolder(const EmptiedFolder &) = delete;
+    EmptiedFolder &operator=(const EmptiedFolder &) = delete;
+
+    void take(const QByteArray &path) { m_path = path; }
+
+private:
+    SystemCalls &m_calls;
+    QByteArray m_path;
+};
+
+SafeFileWriter::SafeFileWriter(SystemCalls &calls, QList<QByteArray> safetyFolders, qsizetype pieceSize)
+    : m_calls(calls), m_safetyFolders(std::move(safetyFolders)), m_pieceSize(std::max<qsizetype>(pieceSize, 1))
 {
 }
 
-QByteArray SafeFileWriter::defaultSafetyFolder()
+QList<QByteArray> SafeFileWriter::defaultSafetyFolders()
 {
-    QByteArray base = qgetenv("XDG_CACHE_HOME");
-    if (!base.startsWith('/'))
-        base = qgetenv("HOME") + "/.cache";
-    return base + "/brassfinch";
+    QByteArray cache = qgetenv("XDG_CACHE_HOME");
+    if (!cache.startsWith('/'))
+        cache = qgetenv("HOME") + "/.cache";
+    QList<QByteArray> folders{cache + "/brassfinch"};
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (runtime.startsWith('/'))
+        folders << runtime + "/brassfinch";
+    folders << QByteArray(kFolderBesideTarget);
+    return folders;
 }
 
 void SafeFileWriter::write(const QByteArray &path, const QByteArray &data)
@@ -214,8 +241,9 @@ void SafeFileWriter::writeInPlace(const QByteArray &target, const QByteArray &da
         fail(errno);
     if (!S_ISREG(info.st_mode))
         throw Failure(QStringLiteral("Not a regular file"));
+    EmptiedFolder beside(m_calls); // declared first, so it goes after the copy in it
     CreatedFile copy(m_calls);
-    keepSafetyCopy(nameOf(target), file.get(), info.st_size, copy);
+    keepSafetyCopy(target, file.get(), info.st_size, beside, copy);
     // From the cut on, the whole old text is only in the copy.
     try {
         if (m_calls.ftruncate(file.get(), 0) != 0 || m_calls.lseek(file.get(), 0, SEEK_SET) != 0)
@@ -248,17 +276,64 @@ void SafeFileWriter::writeInPlace(const QByteArray &target, const QByteArray &da
         failAfterCommit(closeError);
 }
 
-void SafeFileWriter::keepSafetyCopy(const QByteArray &name, int from, qint64 size, CreatedFile &copy)
+void SafeFileWriter::keepSafetyCopy(const QByteArray &target, int from, qint64 size, EmptiedFolder &beside,
+                                    CreatedFile &copy)
 {
-    // The cache folder may not exist yet, nor the folder above it.
-    for (const QByteArray &folder : {folderOf(m_safetyFolder), m_safetyFolder})
-        if (m_calls.mkdir(folder.constData(), 0700) != 0 && errno != EEXIST)
-            fail(errno);
-    createUnique(m_safetyFolder + '/' + name, 0600, copy);
+    createUnique(safetyFolderFor(target, beside) + '/' + nameOf(target), 0600, copy);
     copyAll(from, copy.fd(), size);
     // Closed before the old text is touched: a late write error on close is still in time.
     if (m_calls.fsync(copy.fd()) != 0 || copy.close() != 0)
         fail(errno);
+}
+
+QByteArray SafeFileWriter::safetyFolderFor(const QByteArray &target, EmptiedFolder &beside)
+{
+    QStringList refusals;
+    for (const QByteArray &candidate : m_safetyFolders) {
+        const bool besideTarget = !candidate.startsWith('/');
+        const QByteArray folder = besideTarget ? folderOf(target) + '/' + candidate : candidate;
+        const QString why = whyNotPrivate(folder);
+        if (why.isEmpty()) {
+            if (besideTarget)
+                beside.take(folder);
+            return folder;
+        }
+        refusals << QFile::decodeName(folder) + QStringLiteral(": ") + why;
+    }
+    throw Failure(QStringLiteral("No folder could take the safety copy of the old text: ") + refusals.join(QStringLiteral("; ")));
+}
+
+QString SafeFileWriter::whyNotPrivate(const QByteArray &folder)
+{
+    // Made if missing, and the folder above it too: `~/.cache` may not exist yet either. What was
+    // made here and then turns out unusable goes again.
+    bool made = false;
+    for (const QByteArray &each : {folderOf(folder), folder}) {
+        made = m_calls.mkdir(each.constData(), 0700) == 0;
+        if (!made && errno != EEXIST)
+            return systemMessage(errno);
+    }
+    const QString why = [&]() -> QString {
+        // The folder itself, not what a link there names: whoever could put the link there could
+        // point it at a folder where others read the old text.
+        struct stat info {};
+        if (m_calls.lstat(folder.constData(), &info) != 0)
+            return systemMessage(errno);
+        if (S_ISLNK(info.st_mode))
+            return QStringLiteral("A symbolic link");
+        if (!S_ISDIR(info.st_mode))
+            return QStringLiteral("Not a folder");
+        if (info.st_uid != ::geteuid())
+            return QStringLiteral("Owned by another user");
+        if (info.st_mode & 077)
+            return QStringLiteral("Open to other users (mode %1)").arg(info.st_mode & 0777, 3, 8, QLatin1Char('0'));
+        if (m_calls.access(folder.constData(), W_OK | X_OK) != 0)
+            return systemMessage(errno);
+        return {};
+    }();
+    if (!why.isEmpty() && made)
+        m_calls.rmdir(folder.constData());
+    return why;
 }
 
 void SafeFileWriter::restore(int fd, const QByteArray &copy, qint64 size)

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 
 namespace platform {
 
@@ -11,8 +12,9 @@ namespace platform {
 /// reported as success. Normally a temporary file in the target's folder, written, given the
 /// target's owner and mode, synced and renamed over it. Where renaming would change the file
 /// (other hard links, an owner or group we cannot give, a folder we may not write) the file is
-/// written in place instead, after a synced safety copy of its old bytes in `safetyFolder`.
-/// Every failure throws `Failure` with the system's own message.
+/// written in place instead, after a synced safety copy of its old bytes in the first folder of
+/// ours alone that can take it; a folder others may read is never used, and with none the save
+/// fails before the file is touched. Every failure throws `Failure` with the system's own message.
 class SafeFileWriter
 {
 public:
@@ -20,21 +22,34 @@ public:
     /// this size, so a save needs no more memory for a large file than for a small one.
     static constexpr qsizetype kPieceSize = 4 * 1024 * 1024;
 
-    explicit SafeFileWriter(SystemCalls &calls, QByteArray safetyFolder = defaultSafetyFolder(),
+    /// The name of the last folder the safety copy may take, in the target's own folder.
+    static constexpr const char *kFolderBesideTarget = ".brassfinch-safety";
+
+    /// `safetyFolders` are tried in turn for the safety copy: each is made (mode 0700) if missing,
+    /// with the folder above it, and taken only when it is a real folder, ours, closed to everyone
+    /// else and writable. A name without a leading slash is taken in the target's folder, and
+    /// removed there again once the save has emptied it.
+    explicit SafeFileWriter(SystemCalls &calls, QList<QByteArray> safetyFolders = defaultSafetyFolders(),
                             qsizetype pieceSize = kPieceSize);
 
     void write(const QByteArray &path, const QByteArray &data);
 
-    /// `$XDG_CACHE_HOME/brassfinch`, or `~/.cache/brassfinch`.
-    static QByteArray defaultSafetyFolder();
+    /// `$XDG_CACHE_HOME/brassfinch` (or `~/.cache/brassfinch`), `$XDG_RUNTIME_DIR/brassfinch` where
+    /// that is set, and `kFolderBesideTarget`. The cache outlives a restart, should a copy have to
+    /// stay; the runtime folder is private but lost with the session; beside the target only the
+    /// target's own disk is needed.
+    static QList<QByteArray> defaultSafetyFolders();
 
 private:
     class Descriptor;
     class CreatedFile;
+    class EmptiedFolder;
 
     bool replace(const QByteArray &target, const struct stat *old, const QByteArray &data);
     void writeInPlace(const QByteArray &target, const QByteArray &data);
-    void keepSafetyCopy(const QByteArray &name, int from, qint64 size, CreatedFile &copy);
+    void keepSafetyCopy(const QByteArray &target, int from, qint64 size, EmptiedFolder &beside, CreatedFile &copy);
+    QByteArray safetyFolderFor(const QByteArray &target, EmptiedFolder &beside);
+    QString whyNotPrivate(const QByteArray &folder);
     void restore(int fd, const QByteArray &copy, qint64 size);
     bool mayReplace(const QByteArray &target, const struct stat &info);
     int openRetrying(const QByteArray &path, int flags, mode_t mode);
@@ -44,7 +59,7 @@ private:
     void syncFolder(const QByteArray &folder);
 
     SystemCalls &m_calls;
-    QByteArray m_safetyFolder;
+    QList<QByteArray> m_safetyFolders;
     qsizetype m_pieceSize;
 };
 

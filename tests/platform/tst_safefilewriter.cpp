@@ -11,9 +11,10 @@
 #include <QTest>
 
 #include <cerrno>
-#include <functional>
 #include <climits>
 #include <cstring>
+#include <functional>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,7 +29,15 @@ class FaultyCalls final : public platform::SystemCalls
 {
 public:
     explicit FaultyCalls(int failAt = -1, Fault fault = Fault::None, int error = 0) : failAt(failAt), fault(fault), error(error) {}
-    int open(const char *path, int flags, mode_t mode) override { return strike("open") ? -1 : real.open(path, flags, mode); }
+    int open(const char *path, int flags, mode_t mode) override
+    {
+        if (strike("open"))
+            return -1;
+        const int fd = real.open(path, flags, mode);
+        if (fd >= 0 && (flags & O_CREAT))
+            created << QByteArray(path);
+        return fd;
+    }
     ssize_t read(int fd, void *buffer, size_t count) override { return strike("read") ? -1 : real.read(fd, buffer, shortened(count)); }
     ssize_t write(int fd, const void *buffer, size_t count) override
     {
@@ -39,7 +48,16 @@ public:
     int fstat(int fd, struct stat *info) override { return strike("fstat") ? -1 : real.fstat(fd, info); }
     int stat(const char *path, struct stat *info) override { return strike("stat") ? -1 : real.stat(path, info); }
     int lstat(const char *path, struct stat *info) override { return strike("lstat") ? -1 : real.lstat(path, info); }
-    int access(const char *path, int mode) override { return strike("access") ? -1 : real.access(path, mode); }
+    int access(const char *path, int mode) override
+    {
+        if (strike("access"))
+            return -1;
+        if (path == refused && (mode & W_OK)) { // as the system would judge it even for the superuser
+            errno = EACCES;
+            return -1;
+        }
+        return real.access(path, mode);
+    }
     int realpath(const char *path, QByteArray &resolved) override { return strike("realpath") ? -1 : real.realpath(path, resolved); }
     int fchown(int fd, uid_t owner, gid_t group) override { return strike("fchown") ? -1 : real.fchown(fd, owner, group); }
     int fchmod(int fd, mode_t mode) override { return strike("fchmod") ? -1 : real.fchmod(fd, mode); }
@@ -55,6 +73,8 @@ public:
     QList<int> alsoFailAt; ///< more calls that fail as `failAt` does
     QList<int> shortenAt; ///< reads and writes that take half the bytes
     size_t largest = 0; ///< the most bytes one read or write was asked for
+    QByteArray refused; ///< a folder we may not write
+    QList<QByteArray> created; ///< every file made
     const int failAt;
     const Fault fault;
     const int error;
@@ -122,10 +142,14 @@ struct Scene
     QString target() const { return folder() + '/' + name; }
     QString other() const { return dir.filePath("other.txt"); }
     QString safety() const { return dir.filePath("cache/brassfinch"); }
+    QString runtime() const { return dir.filePath("runtime/brassfinch"); }
+    QString beside() const { return folder() + '/' + platform::SafeFileWriter::kFolderBesideTarget; }
+    /// The cache folder, a folder like the runtime one, and one beside the target.
+    void offerEveryFolder() { folders = {QFile::encodeName(safety()), QFile::encodeName(runtime()), platform::SafeFileWriter::kFolderBesideTarget}; }
     QByteArray save(platform::SystemCalls &calls, const QByteArray &text) // the failure's message, or null
     {
         try {
-            platform::SafeFileWriter(calls, QFile::encodeName(safety()), piece).write(QFile::encodeName(target()), text);
+            platform::SafeFileWriter(calls, folders, piece).write(QFile::encodeName(target()), text);
             return {};
         } catch (const Failure &failure) {
             return failure.message().toUtf8();
@@ -135,6 +159,7 @@ struct Scene
     qsizetype piece = platform::SafeFileWriter::kPieceSize;
     QTemporaryDir dir{scratchTemplate()};
     bool made = QDir(dir.path()).mkdir("folder");
+    QList<QByteArray> folders{QFile::encodeName(safety())};
 };
 
 /// The calls a clean save of `text` makes.
@@ -145,6 +170,43 @@ QStringList cleanTrace(bool inPlace, const QByteArray &text, qsizetype piece = p
     scene.piece = piece;
     const QByteArray failure = scene.save(clean, text);
     return failure.isNull() ? clean.trace : QStringList{QString::fromUtf8(failure)};
+}
+
+/// Puts at `folder` what a private folder for the safety copy must not be.
+void spoil(const QString &folder, const QString &how, FaultyCalls &calls)
+{
+    const QByteArray path = QFile::encodeName(folder);
+    const QString above = QFileInfo(folder).path();
+    if (how == "under a file")
+        return writeFile(above, "a file where a folder should be");
+    QVERIFY(QDir().mkpath(above));
+    if (how == "file")
+        return writeFile(folder, "a file where a folder should be");
+    if (how == "link") {
+        const QString elsewhere = above + "/elsewhere";
+        QVERIFY(QDir().mkdir(elsewhere) && QFile::setPermissions(elsewhere, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QCOMPARE(::symlink("elsewhere", path.constData()), 0);
+        return;
+    }
+    QVERIFY(QDir().mkdir(folder));
+    if (how == "other user") {
+        if (::geteuid() != 0)
+            QSKIP("Only the superuser can give a folder to another user.");
+        QVERIFY(::chown(path.constData(), 65534, 65534) == 0 && ::chmod(path.constData(), 0700) == 0);
+    } else if (how == "not writable") {
+        QCOMPARE(::chmod(path.constData(), 0500), 0);
+        if (::geteuid() == 0)
+            calls.refused = path;
+    } else {
+        QCOMPARE(::chmod(path.constData(), mode_t(how.toInt(nullptr, 8))), 0);
+    }
+}
+
+struct stat lstatOf(const QString &path)
+{
+    struct stat info {};
+    ::lstat(QFile::encodeName(path).constData(), &info);
+    return info;
 }
 
 } // namespace
@@ -299,6 +361,66 @@ private slots:
         QCOMPARE(entries(scene.safety()), QStringList());
     }
 
+    void unusableSafetyFolderGivesWayToTheNext_data()
+    {
+        QTest::addColumn<QString>("cache"); // what is wrong with the cache folder
+        QTest::addColumn<QString>("runtime"); // and with the next one, if anything
+        QTest::addColumn<QString>("taker"); // which folder takes the copy
+        QTest::newRow("cache is a file") << "file" << "" << "runtime";
+        QTest::newRow("cache is a link to a private folder") << "link" << "" << "runtime";
+        QTest::newRow("cache is open to others") << "755" << "" << "runtime";
+        QTest::newRow("cache is readable by the group") << "740" << "" << "runtime";
+        QTest::newRow("cache is not writable") << "not writable" << "" << "runtime";
+        QTest::newRow("cache cannot be made") << "under a file" << "" << "runtime";
+        QTest::newRow("cache belongs to another user") << "other user" << "" << "runtime";
+        QTest::newRow("neither cache nor runtime folder is private") << "file" << "711" << "beside";
+    }
+    void unusableSafetyFolderGivesWayToTheNext()
+    {
+        QFETCH(QString, cache);
+        QFETCH(QString, runtime);
+        QFETCH(QString, taker);
+        Scene scene(true);
+        scene.offerEveryFolder();
+        FaultyCalls calls;
+        spoil(scene.safety(), cache, calls);
+        if (!runtime.isEmpty())
+            spoil(scene.runtime(), runtime, calls);
+        const struct stat before = lstatOf(scene.safety());
+        const QByteArray failure = scene.save(calls, "new");
+
+        QVERIFY2(failure.isNull(), failure.constData());
+        QCOMPARE(readFile(scene.other()), QByteArray("new"));
+        const QString folder = taker == "runtime" ? scene.runtime() : scene.beside();
+        QCOMPARE(calls.created.size(), 1);
+        QVERIFY2(calls.created.constFirst().startsWith(QFile::encodeName(folder + '/')), calls.created.constFirst().constData());
+        // What was refused is left as it was; the folder beside the target goes once emptied.
+        QCOMPARE(lstatOf(scene.safety()).st_mode, before.st_mode);
+        QCOMPARE(entries(scene.folder()), QStringList{"target.txt"});
+        QCOMPARE(entries(scene.runtime()), QStringList());
+        if (taker == "runtime")
+            QCOMPARE(octal(lstatOf(scene.runtime()).st_mode & 07777), QString("700"));
+    }
+
+    void noPrivateFolderLeavesTheFileAndSaysWhy()
+    {
+        Scene scene(true);
+        scene.offerEveryFolder();
+        FaultyCalls calls;
+        spoil(scene.safety(), "file", calls);
+        spoil(scene.runtime(), "755", calls);
+        spoil(scene.beside(), "link", calls);
+        const ino_t inode = statOf(scene.target()).st_ino;
+        const QByteArray failure = scene.save(calls, "new");
+
+        QCOMPARE(QString::fromUtf8(failure), "No folder could take the safety copy of the old text: " + scene.safety()
+                                                 + ": Not a folder; " + scene.runtime() + ": Open to other users (mode 755); "
+                                                 + scene.beside() + ": A symbolic link");
+        QCOMPARE(readFile(scene.other()), kOld);
+        QCOMPARE(statOf(scene.target()).st_ino, inode);
+        QCOMPARE(calls.created, QList<QByteArray>());
+    }
+
     void savingKeepsWhatReplacingWouldChange_data()
     {
         QTest::addColumn<QString>("kind");
@@ -428,6 +550,7 @@ private slots:
         QProcess run;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_CACHE_HOME", cache);
+        environment.remove("XDG_RUNTIME_DIR");
         run.setProcessEnvironment(environment);
         run.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups", program, target, "new text"});
         QVERIFY(run.waitForFinished(30000));
