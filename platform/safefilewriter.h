@@ -1,10 +1,13 @@
 #pragma once
 
 #include "platform/systemcalls.h"
+#include "platform/writeprogress.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+
+#include <optional>
 
 namespace platform {
 
@@ -14,12 +17,15 @@ namespace platform {
 /// (other hard links, an owner or group we cannot give, a folder we may not write) the file is
 /// written in place instead, after a synced safety copy of its old bytes in the first folder of
 /// ours alone that can take it; a folder others may read is never used, and with none the save
-/// fails before the file is touched. Every failure throws `Failure` with the system's own message.
+/// fails before the file is touched. Every failure throws `Failure` with the system's own message;
+/// a save the caller stopped in time returns `WriteOutcome::Stopped` and leaves the file as it was.
+/// One writer serves one thread.
 class SafeFileWriter
 {
 public:
-    /// The most bytes read or written in one call. The safety copy goes through one buffer of
-    /// this size, so a save needs no more memory for a large file than for a small one.
+    /// The most bytes read or written in one call, and so between two progress calls. The safety
+    /// copy goes through one buffer of this size, so a large file needs no more memory than a
+    /// small one.
     static constexpr qsizetype kPieceSize = 4 * 1024 * 1024;
 
     /// The name of the last folder the safety copy may take, in the target's own folder.
@@ -32,7 +38,12 @@ public:
     explicit SafeFileWriter(SystemCalls &calls, QList<QByteArray> safetyFolders = defaultSafetyFolders(),
                             qsizetype pieceSize = kPieceSize);
 
-    void write(const QByteArray &path, const QByteArray &data);
+    /// Writes `data` to the file at `path`, telling `progress` after each piece and once more when
+    /// the text is on disk, just before it replaces the old one (a sync can take long, and a stop
+    /// meanwhile still costs nothing). In place, `done` counts the safety copy of the old bytes
+    /// first, then the new text, and a stop counts until the file is cut. Should the system refuse
+    /// the owner only once the text is written, the save starts over in place, and so does `done`.
+    WriteOutcome write(const QByteArray &path, QByteArrayView data, const WriteProgress &progress = {});
 
     /// `$XDG_CACHE_HOME/brassfinch` (or `~/.cache/brassfinch`), `$XDG_RUNTIME_DIR/brassfinch` where
     /// that is set, and `kFolderBesideTarget`. The cache outlives a restart, should a copy have to
@@ -44,18 +55,22 @@ private:
     class Descriptor;
     class CreatedFile;
     class EmptiedFolder;
+    class Progress;
 
-    bool replace(const QByteArray &target, const struct stat *old, const QByteArray &data);
-    void writeInPlace(const QByteArray &target, const QByteArray &data);
-    void keepSafetyCopy(const QByteArray &target, int from, qint64 size, EmptiedFolder &beside, CreatedFile &copy);
+    std::optional<WriteOutcome> replace(const QByteArray &target, const struct stat *old, QByteArrayView data,
+                                        const WriteProgress &told);
+    WriteOutcome writeInPlace(const QByteArray &target, QByteArrayView data, const WriteProgress &told);
+    bool keepSafetyCopy(const QByteArray &target, int from, qint64 size, Progress &progress, EmptiedFolder &beside,
+                        CreatedFile &copy);
     QByteArray safetyFolderFor(const QByteArray &target, EmptiedFolder &beside);
     QString whyNotPrivate(const QByteArray &folder);
     void restore(int fd, const QByteArray &copy, qint64 size);
     bool mayReplace(const QByteArray &target, const struct stat &info);
     int openRetrying(const QByteArray &path, int flags, mode_t mode);
     void createUnique(const QByteArray &stem, mode_t mode, CreatedFile &created);
+    bool writePieces(int fd, QByteArrayView data, Progress &progress, qint64 before);
     void writeAll(int fd, QByteArrayView data);
-    void copyAll(int from, int to, qint64 sizeHint);
+    bool copyAll(int from, int to, qint64 size, Progress *progress);
     void syncFolder(const QByteArray &folder);
 
     SystemCalls &m_calls;

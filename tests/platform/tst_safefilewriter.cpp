@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 using platform::Failure;
+using platform::WriteOutcome;
 
 namespace {
 
@@ -38,7 +39,10 @@ public:
             created << QByteArray(path);
         return fd;
     }
-    ssize_t read(int fd, void *buffer, size_t count) override { return strike("read") ? -1 : real.read(fd, buffer, shortened(count)); }
+    ssize_t read(int fd, void *buffer, size_t count) override
+    {
+        return strike("read") ? -1 : real.read(fd, buffer, shortened(count));
+    }
     ssize_t write(int fd, const void *buffer, size_t count) override
     {
         return strike("write") ? -1 : real.write(fd, buffer, shortened(count));
@@ -87,7 +91,8 @@ private:
             before(QLatin1String(name));
         trace << QLatin1String(name);
         const int number = int(trace.size()) - 1;
-        const bool hit = fault == Fault::ErrorFromThenOn ? number >= failAt : number == failAt || alsoFailAt.contains(number);
+        const bool hit = fault == Fault::ErrorFromThenOn ? number >= failAt
+                                                         : number == failAt || alsoFailAt.contains(number);
         m_shorten = (hit && fault == Fault::Short) || shortenAt.contains(number);
         if (!hit || fault == Fault::Short)
             return false;
@@ -145,11 +150,14 @@ struct Scene
     QString runtime() const { return dir.filePath("runtime/brassfinch"); }
     QString beside() const { return folder() + '/' + platform::SafeFileWriter::kFolderBesideTarget; }
     /// The cache folder, a folder like the runtime one, and one beside the target.
-    void offerEveryFolder() { folders = {QFile::encodeName(safety()), QFile::encodeName(runtime()), platform::SafeFileWriter::kFolderBesideTarget}; }
+    void offerEveryFolder()
+    {
+        folders = {QFile::encodeName(safety()), QFile::encodeName(runtime()), platform::SafeFileWriter::kFolderBesideTarget};
+    }
     QByteArray save(platform::SystemCalls &calls, const QByteArray &text) // the failure's message, or null
     {
         try {
-            platform::SafeFileWriter(calls, folders, piece).write(QFile::encodeName(target()), text);
+            outcome = platform::SafeFileWriter(calls, folders, piece).write(QFile::encodeName(target()), text, progress);
             return {};
         } catch (const Failure &failure) {
             return failure.message().toUtf8();
@@ -160,6 +168,8 @@ struct Scene
     QTemporaryDir dir{scratchTemplate()};
     bool made = QDir(dir.path()).mkdir("folder");
     QList<QByteArray> folders{QFile::encodeName(safety())};
+    platform::WriteProgress progress;
+    platform::WriteOutcome outcome{};
 };
 
 /// The calls a clean save of `text` makes.
@@ -184,14 +194,12 @@ void spoil(const QString &folder, const QString &how, FaultyCalls &calls)
         return writeFile(folder, "a file where a folder should be");
     if (how == "link") {
         const QString elsewhere = above + "/elsewhere";
-        QVERIFY(QDir().mkdir(elsewhere) && QFile::setPermissions(elsewhere, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QDir().mkdir(elsewhere) && ::chmod(QFile::encodeName(elsewhere).constData(), 0700) == 0);
         QCOMPARE(::symlink("elsewhere", path.constData()), 0);
         return;
     }
     QVERIFY(QDir().mkdir(folder));
     if (how == "other user") {
-        if (::geteuid() != 0)
-            QSKIP("Only the superuser can give a folder to another user.");
         QVERIFY(::chown(path.constData(), 65534, 65534) == 0 && ::chmod(path.constData(), 0700) == 0);
     } else if (how == "not writable") {
         QCOMPARE(::chmod(path.constData(), 0500), 0);
@@ -380,12 +388,16 @@ private slots:
         QFETCH(QString, cache);
         QFETCH(QString, runtime);
         QFETCH(QString, taker);
+        if (cache == "other user" && ::geteuid() != 0)
+            QSKIP("Only the superuser can give a folder to another user.");
         Scene scene(true);
         scene.offerEveryFolder();
         FaultyCalls calls;
         spoil(scene.safety(), cache, calls);
         if (!runtime.isEmpty())
             spoil(scene.runtime(), runtime, calls);
+        if (QTest::currentTestFailed())
+            return;
         const struct stat before = lstatOf(scene.safety());
         const QByteArray failure = scene.save(calls, "new");
 
@@ -393,7 +405,8 @@ private slots:
         QCOMPARE(readFile(scene.other()), QByteArray("new"));
         const QString folder = taker == "runtime" ? scene.runtime() : scene.beside();
         QCOMPARE(calls.created.size(), 1);
-        QVERIFY2(calls.created.constFirst().startsWith(QFile::encodeName(folder + '/')), calls.created.constFirst().constData());
+        const QByteArray copy = calls.created.constFirst();
+        QVERIFY2(copy.startsWith(QFile::encodeName(folder + '/')), copy.constData());
         // What was refused is left as it was; the folder beside the target goes once emptied.
         QCOMPARE(lstatOf(scene.safety()).st_mode, before.st_mode);
         QCOMPARE(entries(scene.folder()), QStringList{"target.txt"});
@@ -410,6 +423,8 @@ private slots:
         spoil(scene.safety(), "file", calls);
         spoil(scene.runtime(), "755", calls);
         spoil(scene.beside(), "link", calls);
+        if (QTest::currentTestFailed())
+            return;
         const ino_t inode = statOf(scene.target()).st_ino;
         const QByteArray failure = scene.save(calls, "new");
 
@@ -419,6 +434,71 @@ private slots:
         QCOMPARE(readFile(scene.other()), kOld);
         QCOMPARE(statOf(scene.target()).st_ino, inode);
         QCOMPARE(calls.created, QList<QByteArray>());
+    }
+
+    void stopIsHonouredWhileTheOldFileIsWhole_data()
+    {
+        QTest::addColumn<bool>("inPlace");
+        QTest::addColumn<bool>("besideTarget"); // where the safety copy goes
+        QTest::addColumn<int>("stopAt"); // the progress call that first asks to stop
+        for (const auto &[inPlace, besideTarget] : {std::pair{false, false}, {true, false}, {true, true}}) {
+            Scene scene(inPlace);
+            scene.piece = kSmallPiece;
+            int told = 0;
+            scene.progress = [&](qint64, qint64) {
+                ++told;
+                return true;
+            };
+            FaultyCalls clean;
+            scene.save(clean, textOfSize(3001));
+            for (int call = 0; call <= told; ++call)
+                QTest::addRow("%s%s, %s", inPlace ? "in place" : "replaced", besideTarget ? ", copy beside the target" : "",
+                              call < told ? qPrintable(QString("stop at call %1").arg(call)) : "never stopped")
+                    << inPlace << besideTarget << call;
+        }
+    }
+    void stopIsHonouredWhileTheOldFileIsWhole()
+    {
+        QFETCH(bool, inPlace);
+        QFETCH(bool, besideTarget);
+        QFETCH(int, stopAt);
+        Scene scene(inPlace);
+        scene.piece = kSmallPiece;
+        if (besideTarget)
+            scene.folders = {platform::SafeFileWriter::kFolderBesideTarget};
+        const ino_t inode = statOf(scene.target()).st_ino;
+        FaultyCalls calls;
+        QList<std::pair<qint64, qint64>> told;
+        bool givenUp = false; // the old text was cut or replaced when the stop was first asked for
+        scene.progress = [&](qint64 done, qint64 total) {
+            if (told.size() == stopAt)
+                givenUp = calls.trace.contains(inPlace ? "ftruncate" : "rename");
+            told << std::pair{done, total};
+            return told.size() <= stopAt;
+        };
+        const QByteArray text = textOfSize(3001);
+        const QByteArray failure = scene.save(calls, text);
+
+        QVERIFY2(failure.isNull(), failure.constData());
+        const bool stopped = told.size() > stopAt && !givenUp;
+        QCOMPARE(scene.outcome, stopped ? WriteOutcome::Stopped : WriteOutcome::Written);
+        QCOMPARE(readFile(scene.target()), stopped ? kOld : text);
+        if (stopped) {
+            QCOMPARE(told.size(), stopAt + 1); // at once
+            QCOMPARE(statOf(scene.target()).st_ino, inode);
+        }
+        QCOMPARE(entries(scene.folder()), QStringList{"target.txt"});
+        QCOMPARE(entries(scene.safety()), QStringList());
+        // The new text, and in place the copy of the old one before it, counted up to the total.
+        const qint64 total = text.size() + (inPlace ? kOld.size() : 0);
+        qint64 before = 0;
+        for (const auto &[done, all] : told) {
+            QCOMPARE(all, total);
+            QVERIFY2(done >= before && done <= total, qPrintable(QString("%1 after %2").arg(done).arg(before)));
+            before = done;
+        }
+        if (!stopped)
+            QCOMPARE(before, total);
     }
 
     void savingKeepsWhatReplacingWouldChange_data()
@@ -492,7 +572,8 @@ private slots:
         if (oldMode < 0)
             QVERIFY(QFile::remove(scene.target()));
         else
-            QVERIFY(::chown(target.constData(), ::geteuid(), ::getegid()) == 0 && ::chmod(target.constData(), mode_t(oldMode)) == 0);
+            QVERIFY(::chown(target.constData(), ::geteuid(), ::getegid()) == 0
+                    && ::chmod(target.constData(), mode_t(oldMode)) == 0);
         // Whatever the old mode, the whole text lies in a file only we can read until it gets it.
         FaultyCalls calls;
         QStringList whileWritten;
