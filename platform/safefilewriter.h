@@ -38,11 +38,11 @@ public:
     explicit SafeFileWriter(SystemCalls &calls, QList<QByteArray> safetyFolders = defaultSafetyFolders(),
                             qsizetype pieceSize = kPieceSize);
 
-    /// Writes `data` to the file at `path`, telling `progress` after each piece and once more when
-    /// the text is on disk, just before it replaces the old one (a sync can take long, and a stop
-    /// meanwhile still costs nothing). In place, `done` counts the safety copy of the old bytes
-    /// first, then the new text, and a stop counts until the file is cut. Should the system refuse
-    /// the owner only once the text is written, the save starts over in place, and so does `done`.
+    /// Writes `data` to the file at `path`, telling `progress` after each piece, and once more just
+    /// before the rename or the cut, when the bytes so far are synced: a sync can take long, and a
+    /// stop asked for meanwhile still costs nothing. In place, `done` counts the safety copy of the
+    /// old bytes first, then the new text. Should the system refuse the owner only once the text
+    /// is written, the save starts over in place, and so does `done`.
     WriteOutcome write(const QByteArray &path, QByteArrayView data, const WriteProgress &progress = {});
 
     /// `$XDG_CACHE_HOME/brassfinch` (or `~/.cache/brassfinch`), `$XDG_RUNTIME_DIR/brassfinch` where
