@@ -47,7 +47,7 @@ public:
 
     /// `$XDG_CACHE_HOME/brassfinch` (or `~/.cache/brassfinch`), `$XDG_RUNTIME_DIR/brassfinch` where
     /// that is set, and `kFolderBesideTarget`. The cache outlives a restart, should a copy have to
-    /// stay; the runtime folder is private but lost with the session; beside the target only the
+    /// stay; the runtime folder is private but goes at logout; beside the target only the
     /// target's own disk is needed.
     static QList<QByteArray> defaultSafetyFolders();
 
