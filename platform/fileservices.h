@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/writeprogress.h"
+
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
 
@@ -22,11 +25,14 @@ public:
     /// Throws when something exists at `path` that is not a regular file or is larger than
     /// `sizeLimit` bytes; nothing there passes.
     virtual void refuseIrregularFile(const QString &path, qint64 sizeLimit) const = 0;
-    /// Replaces the file's content with `data`, every byte on disk before success is returned; on
+    /// Replaces the file's content with `data`, every byte on disk before `Written` is returned; on
     /// any failure the old file stays as it was and no temporary file remains. Writes through a
     /// symbolic link to its target and keeps the file's mode, owner, group and other names (hard
-    /// links); refuses anything but a regular file at once.
-    virtual void writeAtomically(const QString &path, const QByteArray &data) = 0;
+    /// links); refuses anything but a regular file at once. `progress` is told as the bytes go
+    /// out, on the calling thread, and may stop the save while the old file is still whole:
+    /// then `Stopped` is returned and nothing has changed.
+    virtual WriteOutcome writeAtomically(const QString &path, QByteArrayView data,
+                                         const WriteProgress &progress = {}) = 0;
 };
 
 } // namespace platform

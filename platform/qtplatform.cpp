@@ -146,9 +146,9 @@ void QtFileServices::refuseIrregularFile(const QString &path, qint64 sizeLimit) 
     platform::refuseIrregularFile(path, sizeLimit);
 }
 
-void QtFileServices::writeAtomically(const QString &path, const QByteArray &data)
+WriteOutcome QtFileServices::writeAtomically(const QString &path, QByteArrayView data, const WriteProgress &progress)
 {
-    SafeFileWriter(m_calls).write(QFile::encodeName(path), data);
+    return SafeFileWriter(m_calls).write(QFile::encodeName(path), data, progress);
 }
 
 void QtShell::openFolder(const QString &path)

@@ -15,6 +15,7 @@ int PosixSystemCalls::fsync(int fd) { return ::fsync(fd); }
 int PosixSystemCalls::close(int fd) { return ::close(fd); }
 int PosixSystemCalls::fstat(int fd, struct stat *info) { return ::fstat(fd, info); }
 int PosixSystemCalls::stat(const char *path, struct stat *info) { return ::stat(path, info); }
+int PosixSystemCalls::lstat(const char *path, struct stat *info) { return ::lstat(path, info); }
 int PosixSystemCalls::access(const char *path, int mode) { return ::faccessat(AT_FDCWD, path, mode, AT_EACCESS); }
 int PosixSystemCalls::fchown(int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group); }
 int PosixSystemCalls::fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
@@ -23,6 +24,7 @@ off_t PosixSystemCalls::lseek(int fd, off_t offset, int whence) { return ::lseek
 int PosixSystemCalls::rename(const char *from, const char *to) { return ::rename(from, to); }
 int PosixSystemCalls::unlink(const char *path) { return ::unlink(path); }
 int PosixSystemCalls::mkdir(const char *path, mode_t mode) { return ::mkdir(path, mode); }
+int PosixSystemCalls::rmdir(const char *path) { return ::rmdir(path); }
 
 int PosixSystemCalls::realpath(const char *path, QByteArray &resolved)
 {

@@ -21,6 +21,8 @@ public:
     virtual int fstat(int fd, struct stat *info) = 0;
     /// Follows symbolic links.
     virtual int stat(const char *path, struct stat *info) = 0;
+    /// Tells of a symbolic link itself, not of what it names.
+    virtual int lstat(const char *path, struct stat *info) = 0;
     /// Asks with the effective user and group, as a write would be judged.
     virtual int access(const char *path, int mode) = 0;
     /// The path with every symbolic link resolved, in `resolved`.
@@ -32,6 +34,7 @@ public:
     virtual int rename(const char *from, const char *to) = 0;
     virtual int unlink(const char *path) = 0;
     virtual int mkdir(const char *path, mode_t mode) = 0;
+    virtual int rmdir(const char *path) = 0;
 };
 
 /// The calls of this system.
@@ -45,6 +48,7 @@ public:
     int close(int fd) override;
     int fstat(int fd, struct stat *info) override;
     int stat(const char *path, struct stat *info) override;
+    int lstat(const char *path, struct stat *info) override;
     int access(const char *path, int mode) override;
     int realpath(const char *path, QByteArray &resolved) override;
     int fchown(int fd, uid_t owner, gid_t group) override;
@@ -54,6 +58,7 @@ public:
     int rename(const char *from, const char *to) override;
     int unlink(const char *path) override;
     int mkdir(const char *path, mode_t mode) override;
+    int rmdir(const char *path) override;
 };
 
 } // namespace platform

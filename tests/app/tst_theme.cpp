@@ -26,9 +26,10 @@ public:
     bool listsAsPlainFile(const QString &path) const override { return real.listsAsPlainFile(path); }
     QByteArray readAll(const QString &, qint64) const override { throw platform::Failure(QStringLiteral("Denied")); }
     void refuseIrregularFile(const QString &path, qint64 limit) const override { real.refuseIrregularFile(path, limit); }
-    void writeAtomically(const QString &path, const QByteArray &data) override
+    platform::WriteOutcome writeAtomically(const QString &path, QByteArrayView data,
+                                           const platform::WriteProgress &progress = {}) override
     {
-        real.writeAtomically(path, data);
+        return real.writeAtomically(path, data, progress);
     }
 
 private:

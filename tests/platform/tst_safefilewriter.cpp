@@ -13,33 +13,54 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using platform::Failure;
+using platform::WriteOutcome;
 
 namespace {
 
-enum class Fault { None, Error, ShortWrite, Interrupt, ErrorFromThenOn };
+enum class Fault { None, Error, Short, Interrupt, ErrorFromThenOn };
 
 /// The real calls, but the call numbered `failAt` (counting from 0) fails as `fault` says.
 class FaultyCalls final : public platform::SystemCalls
 {
 public:
     explicit FaultyCalls(int failAt = -1, Fault fault = Fault::None, int error = 0) : failAt(failAt), fault(fault), error(error) {}
-    int open(const char *path, int flags, mode_t mode) override { return strike("open") ? -1 : real.open(path, flags, mode); }
-    ssize_t read(int fd, void *buffer, size_t count) override { return strike("read") ? -1 : real.read(fd, buffer, count); }
+    int open(const char *path, int flags, mode_t mode) override
+    {
+        if (strike("open"))
+            return -1;
+        const int fd = real.open(path, flags, mode);
+        if (fd >= 0 && (flags & O_CREAT))
+            created << QByteArray(path);
+        return fd;
+    }
+    ssize_t read(int fd, void *buffer, size_t count) override
+    {
+        return strike("read") ? -1 : real.read(fd, buffer, shortened(count));
+    }
     ssize_t write(int fd, const void *buffer, size_t count) override
     {
-        if (strike("write"))
-            return -1;
-        return real.write(fd, buffer, m_shorten ? std::max<size_t>(1, count / 2) : count);
+        return strike("write") ? -1 : real.write(fd, buffer, shortened(count));
     }
     int fsync(int fd) override { return strike("fsync") ? -1 : real.fsync(fd); }
     int close(int fd) override { return strike("close") ? (real.close(fd), -1) : real.close(fd); }
     int fstat(int fd, struct stat *info) override { return strike("fstat") ? -1 : real.fstat(fd, info); }
     int stat(const char *path, struct stat *info) override { return strike("stat") ? -1 : real.stat(path, info); }
-    int access(const char *path, int mode) override { return strike("access") ? -1 : real.access(path, mode); }
+    int lstat(const char *path, struct stat *info) override { return strike("lstat") ? -1 : real.lstat(path, info); }
+    int access(const char *path, int mode) override
+    {
+        if (strike("access"))
+            return -1;
+        if (path == refused && (mode & W_OK)) { // as the system would judge it even for the superuser
+            errno = EACCES;
+            return -1;
+        }
+        return real.access(path, mode);
+    }
     int realpath(const char *path, QByteArray &resolved) override { return strike("realpath") ? -1 : real.realpath(path, resolved); }
     int fchown(int fd, uid_t owner, gid_t group) override { return strike("fchown") ? -1 : real.fchown(fd, owner, group); }
     int fchmod(int fd, mode_t mode) override { return strike("fchmod") ? -1 : real.fchmod(fd, mode); }
@@ -48,36 +69,51 @@ public:
     int rename(const char *from, const char *to) override { return strike("rename") ? -1 : real.rename(from, to); }
     int unlink(const char *path) override { return strike("unlink") ? -1 : real.unlink(path); }
     int mkdir(const char *path, mode_t mode) override { return strike("mkdir") ? -1 : real.mkdir(path, mode); }
+    int rmdir(const char *path) override { return strike("rmdir") ? -1 : real.rmdir(path); }
 
     QStringList trace;
+    QList<int> alsoFailAt; ///< more calls that fail as `failAt` does
+    QList<int> shortenAt; ///< reads and writes that take half the bytes
+    size_t largest = 0; ///< the most bytes one read or write was asked for
+    QByteArray refused; ///< a folder we may not write
+    QList<QByteArray> created; ///< every file made
     const int failAt;
     const Fault fault;
     const int error;
 
 private:
-    /// True when this call fails; a short write instead goes on with half the bytes.
+    /// True when this call fails; a short read or write instead goes on with half the bytes.
     bool strike(const char *name)
     {
         trace << QLatin1String(name);
         const int number = int(trace.size()) - 1;
-        const bool hit = fault == Fault::ErrorFromThenOn ? number >= failAt : number == failAt;
-        m_shorten = hit && fault == Fault::ShortWrite;
-        if (!hit || m_shorten)
+        const bool hit = fault == Fault::ErrorFromThenOn ? number >= failAt
+                                                         : number == failAt || alsoFailAt.contains(number);
+        m_shorten = (hit && fault == Fault::Short) || shortenAt.contains(number);
+        if (!hit || fault == Fault::Short)
             return false;
         errno = fault == Fault::Interrupt ? EINTR : error;
         return true;
+    }
+
+    size_t shortened(size_t count)
+    {
+        largest = std::max(largest, count);
+        return m_shorten ? std::max<size_t>(1, count / 2) : count;
     }
 
     platform::PosixSystemCalls real;
     bool m_shorten = false;
 };
 
-struct stat statOf(const QString &path)
+struct stat statOf(const QString &path, bool followLink = true)
 {
     struct stat info {};
-    ::stat(QFile::encodeName(path).constData(), &info);
+    (followLink ? ::stat : ::lstat)(QFile::encodeName(path).constData(), &info);
     return info;
 }
+
+QString octal(mode_t mode) { return QString::number(mode, 8); }
 
 QByteArray textOfSize(int size) { return QByteArray("abcdefghijklmnopqrstuvw").repeated(size / 23 + 1).left(size); }
 
@@ -90,6 +126,8 @@ QString scratchTemplate()
 }
 
 const QByteArray kOld = QByteArray("the old text\r\n").repeated(200);
+/// Small enough that the old text takes three pieces.
+constexpr qsizetype kSmallPiece = 1000;
 
 /// A folder with `target.txt` holding the old text (and a second name for it, to force saving in
 /// place), and an empty safety folder beside it.
@@ -105,26 +143,66 @@ struct Scene
     QString target() const { return folder() + '/' + name; }
     QString other() const { return dir.filePath("other.txt"); }
     QString safety() const { return dir.filePath("cache/brassfinch"); }
+    QString runtime() const { return dir.filePath("runtime/brassfinch"); }
+    QString beside() const { return folder() + '/' + platform::SafeFileWriter::kFolderBesideTarget; }
+    /// The cache folder, a folder like the runtime one, and one beside the target.
+    void offerEveryFolder()
+    {
+        folders = {QFile::encodeName(safety()), QFile::encodeName(runtime()), platform::SafeFileWriter::kFolderBesideTarget};
+    }
     QByteArray save(platform::SystemCalls &calls, const QByteArray &text) // the failure's message, or null
     {
         try {
-            platform::SafeFileWriter(calls, QFile::encodeName(safety())).write(QFile::encodeName(target()), text);
+            outcome = platform::SafeFileWriter(calls, folders, piece).write(QFile::encodeName(target()), text, progress);
             return {};
         } catch (const Failure &failure) {
             return failure.message().toUtf8();
         }
     }
     QString name;
+    qsizetype piece = platform::SafeFileWriter::kPieceSize;
     QTemporaryDir dir{scratchTemplate()};
     bool made = QDir(dir.path()).mkdir("folder");
+    QList<QByteArray> folders{QFile::encodeName(safety())};
+    platform::WriteProgress progress;
+    platform::WriteOutcome outcome{};
 };
 
 /// The calls a clean save of `text` makes.
-QStringList cleanTrace(bool inPlace, const QByteArray &text)
+QStringList cleanTrace(bool inPlace, const QByteArray &text, qsizetype piece = platform::SafeFileWriter::kPieceSize)
 {
     FaultyCalls clean;
-    const QByteArray failure = Scene(inPlace).save(clean, text);
+    Scene scene(inPlace);
+    scene.piece = piece;
+    const QByteArray failure = scene.save(clean, text);
     return failure.isNull() ? clean.trace : QStringList{QString::fromUtf8(failure)};
+}
+
+/// Puts at `folder` what a private folder for the safety copy must not be: nothing (`how` empty),
+/// a file, a link, a file above it, a folder of another user, one we may not write, or one of a mode.
+void spoil(const QString &folder, const QString &how, FaultyCalls &calls)
+{
+    const QByteArray path = QFile::encodeName(folder);
+    const QString above = QFileInfo(folder).path();
+    if (how == "under a file")
+        return writeFile(above, "not a folder");
+    if (how.isEmpty())
+        return;
+    QVERIFY(QDir().mkpath(above));
+    if (how == "file")
+        return writeFile(folder, "not a folder");
+    if (how == "link") { // to a private folder: only the link itself gives it away
+        const QByteArray elsewhere = QFile::encodeName(above + "/elsewhere");
+        QVERIFY(::mkdir(elsewhere.constData(), 0700) == 0 && ::symlink("elsewhere", path.constData()) == 0);
+        return;
+    }
+    QVERIFY(QDir().mkdir(folder));
+    if (how == "other user")
+        QCOMPARE(::chown(path.constData(), 65534, 65534), 0);
+    if (how == "not writable" && ::geteuid() == 0)
+        calls.refused = path;
+    const int mode = how == "other user" ? 0700 : how == "not writable" ? 0500 : how.toInt(nullptr, 8);
+    QCOMPARE(::chmod(path.constData(), mode_t(mode)), 0);
 }
 
 } // namespace
@@ -140,6 +218,7 @@ private slots:
     {
         QTest::addColumn<bool>("inPlace");
         QTest::addColumn<int>("size");
+        QTest::addColumn<qsizetype>("piece");
         QTest::addColumn<int>("failAt");
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<int>("error");
@@ -147,20 +226,24 @@ private slots:
         QTest::addColumn<bool>("lastCall");
         const struct { const char *name; Fault fault; int error; } kinds[] = {
             {"ENOSPC", Fault::Error, ENOSPC}, {"EIO", Fault::Error, EIO}, {"EDQUOT", Fault::Error, EDQUOT},
-            {"short write", Fault::ShortWrite, 0}, {"EINTR", Fault::Interrupt, 0}};
+            {"short", Fault::Short, 0}, {"EINTR", Fault::Interrupt, 0}};
+        // With small pieces the old text, 2800 bytes, goes to the safety copy and back in three.
+        const qsizetype whole = platform::SafeFileWriter::kPieceSize;
+        const std::pair<int, qsizetype> sizes[] = {{0, whole}, {1, whole}, {4095, whole}, {4096, whole}, {16384, whole},
+            {16385, whole}, {1024 * 1024, whole}, {1000, kSmallPiece}, {1001, kSmallPiece}, {3001, kSmallPiece}};
         for (const bool inPlace : {false, true}) {
-            for (const int size : {0, 1, 4095, 4096, 16384, 16385, 1024 * 1024}) {
-                const QStringList calls = cleanTrace(inPlace, textOfSize(size));
+            for (const auto &[size, piece] : sizes) {
+                const QStringList calls = cleanTrace(inPlace, textOfSize(size), piece);
                 const qsizetype commit = inPlace ? calls.lastIndexOf("fsync") : calls.indexOf("rename");
                 QVERIFY2(commit > 0, qPrintable(calls.join(' ')));
                 for (int call = 0; call < calls.size(); ++call) {
                     for (const auto &kind : kinds) {
-                        if ((kind.fault == Fault::ShortWrite && calls[call] != "write")
+                        if ((kind.fault == Fault::Short && !QStringList{"write", "read"}.contains(calls[call]))
                             || (kind.fault == Fault::Interrupt && !QStringList{"write", "read", "open"}.contains(calls[call])))
                             continue;
-                        QTest::addRow("%s, %d bytes, call %d (%s), %s", inPlace ? "in place" : "replaced", size, call,
-                                      qPrintable(calls[call]), kind.name)
-                            << inPlace << size << call << kind.fault << kind.error << (call > commit)
+                        QTest::addRow("%s, %d bytes in pieces of %d, call %d (%s), %s", inPlace ? "in place" : "replaced", size,
+                                      int(piece), call, qPrintable(calls[call]), kind.name)
+                            << inPlace << size << piece << call << kind.fault << kind.error << (call > commit)
                             << (call == calls.size() - 1);
                     }
                 }
@@ -171,12 +254,14 @@ private slots:
     {
         QFETCH(bool, inPlace);
         QFETCH(int, size);
+        QFETCH(qsizetype, piece);
         QFETCH(int, failAt);
         QFETCH(Fault, fault);
         QFETCH(int, error);
         QFETCH(bool, committed);
         QFETCH(bool, lastCall);
         Scene scene(inPlace);
+        scene.piece = piece;
         const ino_t inode = statOf(scene.target()).st_ino;
         FaultyCalls calls(failAt, fault, error);
         const QByteArray text = textOfSize(size);
@@ -188,30 +273,185 @@ private slots:
             QVERIFY2(failure.contains(std::strerror(error)), failure.constData());
         QVERIFY2(readFile(scene.target()) == (committed || !fails ? text : kOld), "neither the old text nor the new");
         QCOMPARE(entries(scene.folder()), QStringList{"target.txt"});
+        QCOMPARE_LE(calls.largest, size_t(piece)); // memory stays the same whatever the file's size
         // Only a copy that could not be removed after the text was saved stays, and the report names it.
         const QStringList copies = entries(scene.safety());
         QCOMPARE(copies.size(), inPlace && fails && lastCall ? 1 : 0);
-        if (!copies.isEmpty())
+        if (!copies.isEmpty()) {
             QVERIFY(failure.contains(QFile::encodeName(scene.safety() + '/' + copies.constFirst())));
+            QCOMPARE(readFile(scene.safety() + '/' + copies.constFirst()), kOld);
+        }
         if (inPlace) {
             QCOMPARE(statOf(scene.target()).st_ino, inode);
             QCOMPARE(statOf(scene.target()).st_nlink, nlink_t(2));
         }
     }
 
-    void failedRestoreNamesTheSafetyCopy()
+    void oldTextComesBackOrItsCopyIsNamed_data()
     {
-        // The disk fails for good once the old text is cut: nothing can be put back.
+        QTest::addColumn<int>("failAt");
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<int>("alsoFailAt");
+        QTest::addColumn<int>("shortAt");
+        // The new text cannot be written; the old goes back from its copy in three pieces.
+        const QStringList clean = cleanTrace(true, "new", kSmallPiece);
+        const int cut = int(clean.indexOf("ftruncate"));
+        const int failAt = int(clean.indexOf("write", cut));
+        QTest::newRow("the disk fails for good once the old text is cut") << cut + 1 << Fault::ErrorFromThenOn << -1 << -1;
+        FaultyCalls once(failAt, Fault::Error, EIO);
         Scene scene(true);
-        FaultyCalls calls(int(cleanTrace(true, "new").indexOf("ftruncate")) + 1, Fault::ErrorFromThenOn, EIO);
+        scene.piece = kSmallPiece;
+        scene.save(once, "new");
+        for (int call = failAt + 1; call < once.trace.size(); ++call)
+            QTest::addRow("then call %d (%s) fails", call, qPrintable(once.trace[call])) << failAt << Fault::Error << call << -1;
+        for (int call = 0; call < cut; ++call)
+            if (clean[call] == "read")
+                QTest::addRow("read %d of the old text was short", call) << failAt << Fault::Error << -1 << call;
+    }
+    void oldTextComesBackOrItsCopyIsNamed()
+    {
+        QFETCH(int, failAt);
+        QFETCH(Fault, fault);
+        QFETCH(int, alsoFailAt);
+        QFETCH(int, shortAt);
+        Scene scene(true);
+        scene.piece = kSmallPiece;
+        FaultyCalls calls(failAt, fault, EIO);
+        calls.alsoFailAt = {alsoFailAt};
+        calls.shortenAt = {shortAt};
         const QByteArray failure = scene.save(calls, "new");
+
+        QVERIFY2(failure.contains(std::strerror(EIO)), failure.constData());
         const QStringList copies = entries(scene.safety());
-        QCOMPARE(copies.size(), 1);
-        const QString copy = scene.safety() + '/' + copies.constFirst();
-        QCOMPARE(readFile(copy), kOld);
-        QVERIFY2(failure.contains(std::strerror(EIO)) && failure.contains(QFile::encodeName(copy)), failure.constData());
-        QCOMPARE(QFile::permissions(scene.safety()), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                                         | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+        QCOMPARE(copies.size(), fault == Fault::ErrorFromThenOn ? 1 : int(copies.size()));
+        if (copies.isEmpty()) {
+            QCOMPARE(readFile(scene.target()), kOld);
+        } else { // the only whole old text: it stays, named
+            QCOMPARE(copies.size(), 1);
+            const QString copy = scene.safety() + '/' + copies.constFirst();
+            QCOMPARE(readFile(copy), kOld);
+            QVERIFY2(failure.contains(QFile::encodeName(copy)), failure.constData());
+        }
+        QCOMPARE(entries(scene.folder()), QStringList{"target.txt"});
+        QCOMPARE(octal(statOf(scene.safety()).st_mode & 0777), QString("700"));
+    }
+
+    void safetyCopyGoesToTheFirstPrivateFolder_data()
+    {
+        QTest::addColumn<QString>("cache"); // what is wrong with each folder, if anything
+        QTest::addColumn<QString>("runtime");
+        QTest::addColumn<QString>("beside");
+        QTest::addColumn<QString>("taker"); // the folder that takes the copy; none: the save fails
+        QTest::newRow("cache is a file") << "file" << "" << "" << "runtime";
+        QTest::newRow("cache is a link to a private folder") << "link" << "" << "" << "runtime";
+        QTest::newRow("cache is open to others") << "755" << "" << "" << "runtime";
+        QTest::newRow("cache is readable by the group") << "740" << "" << "" << "runtime";
+        QTest::newRow("cache is not writable") << "not writable" << "" << "" << "runtime";
+        QTest::newRow("cache cannot be made") << "under a file" << "" << "" << "runtime";
+        QTest::newRow("cache belongs to another user") << "other user" << "" << "" << "runtime";
+        QTest::newRow("neither cache nor runtime folder is private") << "file" << "711" << "" << "beside";
+        QTest::newRow("no folder is private") << "file" << "755" << "link" << "";
+    }
+    void safetyCopyGoesToTheFirstPrivateFolder()
+    {
+        QFETCH(QString, cache);
+        QFETCH(QString, runtime);
+        QFETCH(QString, beside);
+        QFETCH(QString, taker);
+        if (cache == "other user" && ::geteuid() != 0)
+            QSKIP("Only the superuser can give a folder to another user.");
+        Scene scene(true);
+        scene.offerEveryFolder();
+        FaultyCalls calls;
+        spoil(scene.safety(), cache, calls);
+        spoil(scene.runtime(), runtime, calls);
+        spoil(scene.beside(), beside, calls);
+        if (QTest::currentTestFailed())
+            return;
+        const mode_t before = statOf(scene.safety(), false).st_mode;
+        const QByteArray failure = scene.save(calls, "new");
+
+        if (taker.isEmpty()) {
+            QCOMPARE(QString::fromUtf8(failure), "No folder could take the safety copy of the old text: " + scene.safety()
+                         + ": Not a folder; " + scene.runtime() + ": Open to other users (mode 755); " + scene.beside()
+                         + ": A symbolic link");
+            QCOMPARE(readFile(scene.other()), kOld);
+            QCOMPARE(calls.created, QList<QByteArray>());
+            return;
+        }
+        QVERIFY2(failure.isNull(), failure.constData());
+        QCOMPARE(readFile(scene.other()), QByteArray("new"));
+        QCOMPARE(calls.created.size(), 1);
+        const QByteArray copy = calls.created.constFirst();
+        QVERIFY2(copy.startsWith(QFile::encodeName((taker == "runtime" ? scene.runtime() : scene.beside()) + '/')), copy.constData());
+        // What was refused is left as it was; the folder beside the target goes once emptied.
+        QCOMPARE(statOf(scene.safety(), false).st_mode, before);
+        QCOMPARE(entries(scene.folder()), QStringList{"target.txt"});
+        QCOMPARE(entries(scene.runtime()), QStringList());
+        if (taker == "runtime")
+            QCOMPARE(octal(statOf(scene.runtime()).st_mode & 07777), QString("700"));
+    }
+
+    void stopIsHonouredWhileTheOldFileIsWhole_data()
+    {
+        QTest::addColumn<bool>("inPlace");
+        QTest::addColumn<bool>("besideTarget"); // where the safety copy goes
+        QTest::addColumn<int>("stopAt"); // the progress call that first asks to stop
+        for (const auto &[inPlace, besideTarget] : {std::pair{false, false}, {true, false}, {true, true}}) {
+            Scene scene(inPlace);
+            scene.piece = kSmallPiece;
+            int told = 0;
+            scene.progress = [&](qint64, qint64) {
+                ++told;
+                return true;
+            };
+            FaultyCalls clean;
+            scene.save(clean, textOfSize(3001));
+            for (int call = 0; call <= told; ++call)
+                QTest::addRow("%s%s, %s", inPlace ? "in place" : "replaced", besideTarget ? ", copy beside the target" : "",
+                              call < told ? qPrintable(QString("stop at call %1").arg(call)) : "never stopped")
+                    << inPlace << besideTarget << call;
+        }
+    }
+    void stopIsHonouredWhileTheOldFileIsWhole()
+    {
+        QFETCH(bool, inPlace);
+        QFETCH(bool, besideTarget);
+        QFETCH(int, stopAt);
+        Scene scene(inPlace);
+        scene.piece = kSmallPiece;
+        if (besideTarget)
+            scene.folders = {platform::SafeFileWriter::kFolderBesideTarget};
+        FaultyCalls calls;
+        QList<std::pair<qint64, qint64>> told;
+        bool givenUp = false; // the old text was cut or replaced when the stop was first asked for
+        scene.progress = [&](qint64 done, qint64 total) {
+            if (told.size() == stopAt)
+                givenUp = calls.trace.contains(inPlace ? "ftruncate" : "rename");
+            told << std::pair{done, total};
+            return told.size() <= stopAt;
+        };
+        const QByteArray text = textOfSize(3001);
+        const QByteArray failure = scene.save(calls, text);
+
+        QVERIFY2(failure.isNull(), failure.constData());
+        const bool stopped = told.size() > stopAt && !givenUp;
+        QCOMPARE(scene.outcome, stopped ? WriteOutcome::Stopped : WriteOutcome::Written);
+        QCOMPARE(readFile(scene.target()), stopped ? kOld : text);
+        if (stopped)
+            QCOMPARE(told.size(), stopAt + 1); // at once
+        QCOMPARE(entries(scene.folder()), QStringList{"target.txt"});
+        QCOMPARE(entries(scene.safety()), QStringList());
+        // The new text, and in place the copy of the old one before it, counted up to the total.
+        const qint64 total = text.size() + (inPlace ? kOld.size() : 0);
+        qint64 before = 0;
+        for (const auto &[done, all] : told) {
+            QVERIFY2(all == total && done >= before && done <= total,
+                     qPrintable(QString("%1 of %2 after %3").arg(done).arg(all).arg(before)));
+            before = done;
+        }
+        if (!stopped)
+            QCOMPARE(before, total);
     }
 
     void savingKeepsWhatReplacingWouldChange_data()
@@ -263,6 +503,49 @@ private slots:
             QCOMPARE(after.st_ino, before.st_ino);
     }
 
+    void replacingKeepsTheModeAndHidesTheTextWhileWritten_data()
+    {
+        QTest::addColumn<int>("oldMode"); // -1: a new file
+        QTest::addColumn<int>("umask");
+        QTest::addColumn<int>("mode");
+        QTest::newRow("group-readable, under a umask that cuts it") << 0640 << 077 << 0640;
+        QTest::newRow("group-writable, under a umask that lets it be") << 0664 << 002 << 0664;
+        QTest::newRow("set-user-id program") << 04755 << 022 << 04755;
+        QTest::newRow("set-group-id program of our group") << 02775 << 022 << 02775;
+        QTest::newRow("new file") << -1 << 022 << 0644;
+        QTest::newRow("new file under a strict umask") << -1 << 077 << 0600;
+    }
+    void replacingKeepsTheModeAndHidesTheTextWhileWritten()
+    {
+        QFETCH(int, oldMode);
+        QFETCH(int, umask);
+        QFETCH(int, mode);
+        Scene scene(false);
+        const QByteArray target = QFile::encodeName(scene.target());
+        QVERIFY(oldMode < 0 ? QFile::remove(scene.target())
+                            : ::chown(target.constData(), ::geteuid(), ::getegid()) == 0
+                                  && ::chmod(target.constData(), mode_t(oldMode)) == 0);
+        // Whatever the old mode, the text lies in a file only we can read while it is written.
+        FaultyCalls calls;
+        QStringList whileWritten;
+        scene.piece = 3; // "new text" goes in three pieces, two of them before it is whole
+        scene.progress = [&](qint64 done, qint64 total) {
+            for (const QString &name : entries(scene.folder()))
+                if (name != scene.name && done < total)
+                    whileWritten << octal(statOf(scene.folder() + '/' + name).st_mode & 07777);
+            return true;
+        };
+        const mode_t kept = ::umask(mode_t(umask));
+        const QByteArray failure = scene.save(calls, "new text");
+        ::umask(kept);
+
+        QVERIFY2(failure.isNull(), failure.constData());
+        QCOMPARE(readFile(scene.target()), QByteArray("new text"));
+        QCOMPARE(octal(statOf(scene.target()).st_mode & 07777), octal(mode_t(mode)));
+        if (oldMode >= 0)
+            QCOMPARE(whileWritten, QStringList(2, "600"));
+    }
+
     void otherUsersSaveWithinTheirRights_data()
     {
         QTest::addColumn<uid_t>("folderOwner");
@@ -300,6 +583,7 @@ private slots:
         QProcess run;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_CACHE_HOME", cache);
+        environment.remove("XDG_RUNTIME_DIR");
         run.setProcessEnvironment(environment);
         run.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups", program, target, "new text"});
         QVERIFY(run.waitForFinished(30000));

@@ -78,9 +78,10 @@ void FakeFileServices::refuseIrregularFile(const QString &path, qint64 sizeLimit
     (real ? *real : realFiles()).refuseIrregularFile(path, sizeLimit);
 }
 
-void FakeFileServices::writeAtomically(const QString &path, const QByteArray &data)
+platform::WriteOutcome FakeFileServices::writeAtomically(const QString &path, QByteArrayView data,
+                                                         const platform::WriteProgress &progress)
 {
-    (real ? *real : realFiles()).writeAtomically(path, data);
+    return (real ? *real : realFiles()).writeAtomically(path, data, progress);
 }
 
 FakePlatform::FakePlatform() = default;

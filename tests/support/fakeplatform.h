@@ -52,7 +52,8 @@ public:
     bool listsAsPlainFile(const QString &path) const override;
     QByteArray readAll(const QString &path, qint64 sizeLimit) const override;
     void refuseIrregularFile(const QString &path, qint64 sizeLimit) const override;
-    void writeAtomically(const QString &path, const QByteArray &data) override;
+    platform::WriteOutcome writeAtomically(const QString &path, QByteArrayView data,
+                                           const platform::WriteProgress &progress = {}) override;
 
     platform::FileServices *real = nullptr;
 };
