@@ -132,7 +132,7 @@ void PaneActions::save(GuardedHandler &h, PaneControl &pane)
         return;
     h.step(112, [&] { m_pointer.setValue(PointerShape::Busy); });
     h.step(114, [&] {
-        if (SavePane({m_platform.files, m_platform.messages}, pane, path))
+        if (SavePane({m_platform.files, m_platform.messages, &m_platform.progress}, pane, path))
             if (PaneFileStatus *status = PaneFileStatus::of(pane))
                 status->saved(path);
     });

@@ -2,18 +2,22 @@
 
 #include "panes/fileexists.h"
 #include "platform/failure.h"
-#include "platform/memoryroom.h"
 #include "platform/fileservices.h"
+#include "platform/loadprogress.h"
+#include "platform/memoryroom.h"
 #include "platform/messageboxes.h"
 #include "platform/quietwait.h"
 #include "textpane/documentload.h"
 #include "textpane/panecontrol.h"
 
+#include <QFileInfo>
+#include <QScopeGuard>
+
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <new>
 #include <exception>
+#include <new>
 #include <thread>
 
 using platform::MessageAnswer;
@@ -22,9 +26,12 @@ using platform::MessageIcon;
 
 namespace {
 
-/// Runs `work` on a worker thread while the window goes on painting; its failure is rethrown here.
+constexpr int kTickMs = 50;
+
+/// Runs `work` on a worker thread while the window goes on painting, with `tick` every so often
+/// meanwhile; its failure is rethrown here.
 template<typename Work>
-void runAside(Work work)
+void runAside(Work work, const std::function<void()> &tick = [] {})
 {
     platform::QuietWait wait;
     std::atomic<bool> done{false};
@@ -38,7 +45,7 @@ void runAside(Work work)
         done = true;
         wait.wake();
     });
-    wait.run([&] { return done.load(); }, [] {}, 1000);
+    wait.run([&] { return done.load(); }, tick, kTickMs);
     worker.join();
     if (failure)
         std::rethrow_exception(failure);
@@ -107,8 +114,35 @@ bool SavePane(PaneFiles io, PaneControl &pane, const QString &path)
     if (answer != MessageAnswer::Yes)
         return false;
     // The pane's own bytes, unconverted and without a line end of ours: what was loaded is what
-    // is written.
+    // is written. They are written on a worker while the window paints; no input reaches the
+    // window meanwhile, so the text stays as it is. A long save shows its progress, and Cancel
+    // stops it while the old file is still whole.
     const QByteArrayView text = pane.bytesView();
-    io.files.writeAtomically(path, QByteArray::fromRawData(text.data(), text.size()));
-    return true;
+    std::atomic<qint64> shown{0};
+    std::atomic<bool> stop{false};
+    platform::WriteOutcome outcome = platform::WriteOutcome::Written;
+    if (io.progress)
+        io.progress->begin(QFileInfo(path).fileName(), text.size(), platform::LoadProgress::Task::Saving);
+    const auto ended = qScopeGuard([&] {
+        if (io.progress)
+            io.progress->end();
+    });
+    // A stop asked for before the first tick counts too.
+    if (io.progress && !io.progress->advance(0))
+        stop = true;
+    try {
+        runAside([&] {
+            outcome = io.files.writeAtomically(path, text, [&](qint64 done, qint64 total) {
+                // Writing in place copies the old text first: the bar shows the whole of the work.
+                shown = total > 0 ? qint64(double(done) / double(total) * double(text.size())) : done;
+                return !stop;
+            });
+        }, [&] {
+            if (io.progress && !io.progress->advance(shown))
+                stop = true;
+        });
+    } catch (const platform::Failure &failure) {
+        throw platform::Failure(platform::aboutFile(path, failure.message()));
+    }
+    return outcome == platform::WriteOutcome::Written;
 }

@@ -41,8 +41,9 @@ enum class LoadOutcome {
 LoadOutcome LoadPane(PaneFiles io, PaneControl &pane, const QString &path, PaneLoad *started = nullptr);
 
 /// Writes the pane's bytes, exactly, to `path`, asking first when the file exists. The old file
-/// is replaced only once the new text is safely on disk; a failure is thrown to the caller.
-/// Returns whether the text was written (not when the user declined to overwrite).
+/// is replaced only once the new text is safely on disk; a failure is thrown to the caller, with
+/// the file's name in its message. Returns whether the text was written (not when the user
+/// declined to overwrite, or stopped the save while the old file was still whole).
 bool SavePane(PaneFiles io, PaneControl &pane, const QString &path);
 
 /// The overwrite question, word for word.

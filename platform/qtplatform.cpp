@@ -148,7 +148,7 @@ void QtFileServices::refuseIrregularFile(const QString &path, qint64 sizeLimit) 
 
 WriteOutcome QtFileServices::writeAtomically(const QString &path, QByteArrayView data, const WriteProgress &progress)
 {
-    return SafeFileWriter(m_calls).write(QFile::encodeName(path), data, progress);
+    return SafeFileWriter(m_calls).write(encodeFileName(path), data, progress);
 }
 
 void QtShell::openFolder(const QString &path)

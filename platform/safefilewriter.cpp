@@ -13,6 +13,7 @@
 #include "platform/safefilewriter.h"
 
 #include "platform/failure.h"
+#include "platform/filename.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -297,11 +298,11 @@ WriteOutcome SafeFileWriter::writeInPlace(const QByteArray &target, QByteArrayVi
         try {
             restore(file.get(), copy.path(), info.st_size);
         } catch (const Failure &) {
-            const QString kept = QFile::decodeName(copy.path());
+            const QString kept = decodeFileName(copy.path());
             copy.giveUp();
             throw Failure(failure.message() + QStringLiteral(". The old text is kept in ") + kept);
         }
-        const QString name = QFile::decodeName(copy.path());
+        const QString name = decodeFileName(copy.path());
         if (copy.remove() != 0)
             throw Failure(failure.message()
                           + QStringLiteral(". The old text is back, but its safety copy %1 could not be removed: %2")
@@ -311,7 +312,7 @@ WriteOutcome SafeFileWriter::writeInPlace(const QByteArray &target, QByteArrayVi
     // The text is synced: the copy goes even if closing fails, and only then is that told.
     const int closed = file.close();
     const int closeError = errno;
-    const QString name = QFile::decodeName(copy.path());
+    const QString name = decodeFileName(copy.path());
     if (copy.remove() != 0)
         throw Failure(QStringLiteral("The text was saved, but its safety copy %1 could not be removed: %2")
                           .arg(name, systemMessage(errno)));
@@ -344,7 +345,7 @@ QByteArray SafeFileWriter::safetyFolderFor(const QByteArray &target, EmptiedFold
                 beside.take(folder);
             return folder;
         }
-        refusals << QFile::decodeName(folder) + QStringLiteral(": ") + why;
+        refusals << decodeFileName(folder) + QStringLiteral(": ") + why;
     }
     throw Failure(QStringLiteral("No folder could take the safety copy of the old text: ")
                   + refusals.join(QStringLiteral("; ")));

@@ -138,6 +138,8 @@ private slots:
     void samplesReadTogetherReachTheirOwnPanesInStepOrder();
     void saveLeavesTheFileAloneWhenCancelledOrRefused_data();
     void saveLeavesTheFileAloneWhenCancelledOrRefused();
+    void saveStoppedByTheUserLeavesTheOldFileWhole_data();
+    void saveStoppedByTheUserLeavesTheOldFileWhole();
     void failedSaveKeepsTheOldFile_data();
     void failedSaveKeepsTheOldFile();
     void fullDiskGivesOneReportAndKeepsTheOldFile_data();
@@ -374,6 +376,38 @@ void TestPaneActions::saveLeavesTheFileAloneWhenCancelledOrRefused()
     QCOMPARE(pointerShapes(pointer), chosen ? shapes : QList<PointerShape>());
 }
 
+void TestPaneActions::saveStoppedByTheUserLeavesTheOldFileWhole_data()
+{
+    QTest::addColumn<bool>("inPlace"); // a second name makes the save write in place
+    QTest::newRow("replaced") << false;
+    QTest::newRow("in place") << true;
+}
+
+void TestPaneActions::saveStoppedByTheUserLeavesTheOldFileWhole()
+{
+    QFETCH(bool, inPlace);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("old.txt"));
+    writeFile(path, "old");
+    if (inPlace)
+        QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(dir.filePath(QStringLiteral("hard"))).constData()), 0);
+    const QStringList before = entries(dir.path());
+    Bench bench;
+    bench.right.setBytes(QByteArray(100000, 'n'));
+    bench.fake.dialogs.saveAnswers = {path};
+    bench.fake.messages.answers = {MessageAnswer::Yes};
+    bench.fake.progress.stopAfter = 0;
+    bench.save(2);
+
+    QCOMPARE(readFile(path), QByteArray("old"));
+    QCOMPARE(entries(dir.path()), before);
+    QCOMPARE(reports(bench.fake.messages).size(), 0); // stopping is no failure
+    QCOMPARE(bench.fake.progress.tasks, QList<platform::LoadProgress::Task>{platform::LoadProgress::Task::Saving});
+    QCOMPARE(bench.fake.progress.begun, QStringList{QStringLiteral("old.txt")});
+    QCOMPARE(bench.fake.progress.ended, 1);
+    QCOMPARE(bench.pointer.value(), PointerShape::Default);
+}
+
 void TestPaneActions::failedSaveKeepsTheOldFile_data()
 {
     QTest::addColumn<QString>("kind");
@@ -474,8 +508,8 @@ void TestPaneActions::fullDiskGivesOneReportAndKeepsTheOldFile()
     const QList<platform::MessageRequest> found = reports(bench.fake.messages);
     QCOMPARE(found.size(), fits ? 0 : 1);
     if (!fits)
-        QVERIFY2(found.constFirst().text.startsWith(QStringLiteral("No space left on device\r\nin Quillmere2021/08/31."
-                                                                   "Form1.PushButton2_Click at line 114\r\r")),
+        QVERIFY2(found.constFirst().text.startsWith(target + QStringLiteral(": No space left on device\r\nin Quillmere2021/08/31."
+                                                                            "Form1.PushButton2_Click at line 114\r\r")),
                  qPrintable(found.constFirst().text));
     QCOMPARE(entries(qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/brassfinch")), QStringList());
 }
