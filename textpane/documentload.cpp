@@ -56,6 +56,14 @@ DocumentLoad::~DocumentLoad()
         engine::release(m_loader);
 }
 
+qint64 DocumentLoad::memoryToTake(qint64 read) const
+{
+    // Past the room it was made with (a pipe, a file that grows), the engine's buffer grows by
+    // copying itself, and holds the old copy and the new one for a moment.
+    const qint64 held = PaneControl::memoryToHold(read + kChunksInFlight * kChunkSize);
+    return read > m_file->size() ? 2 * held : held;
+}
+
 void DocumentLoad::read()
 {
     try {
@@ -70,12 +78,19 @@ void DocumentLoad::read()
                 m_empty.pop_back();
             }
             chunk.resize(chunk.capacity());
-            const qint64 got = m_file->read(chunk.data(), chunk.size(), &m_stop);
+            // A pipe gives at most its buffer at a time: the chunk is filled, so the engine is
+            // fed, and the memory measured, in whole chunks.
+            qint64 got = 0;
+            for (qint64 last = -1; got < chunk.size() && last != 0 && (got == 0 || m_file->isPipe());) {
+                last = m_file->read(chunk.data() + got, chunk.size() - got, &m_stop);
+                got += last;
+            }
             if (got == 0)
                 break;
             m_read += got;
-            if (!m_room.allows(PaneControl::memoryToHold(m_read)))
-                throw platform::Failure(m_room.refusal(PaneControl::memoryToHold(m_read), QStringLiteral("Reading it")));
+            const qint64 needed = memoryToTake(m_read);
+            if (!m_room.allows(needed))
+                throw platform::Failure(m_room.refusal(needed, QStringLiteral("Reading it")));
             chunk.resize(got);
             if (m_inspect)
                 m_inspect(chunk);

@@ -50,6 +50,8 @@ public:
     qint64 bytesRead() const { return m_done; }
 
 private:
+    /// What the text takes in memory once `read` bytes are in.
+    qint64 memoryToTake(qint64 read) const;
     void read();
     void feed();
     void fail();
