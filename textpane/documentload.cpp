@@ -30,7 +30,8 @@ platform::Failure outOfMemory()
 } // namespace
 
 DocumentLoad::DocumentLoad(PaneControl &pane, const QString &path, Inspect inspect)
-    : m_pane(pane), m_fileName(QFileInfo(path).fileName()), m_inspect(std::move(inspect))
+    : m_pane(pane), m_maker(std::make_unique<PaneControl>()), m_fileName(QFileInfo(path).fileName()),
+      m_inspect(std::move(inspect))
 {
     // Only a regular file or a pipe is read, and up to its end rather than its size: a file
     // under /proc says 0 and still holds text.
@@ -110,9 +111,10 @@ void DocumentLoad::feed()
 {
     try {
         // Created here, so that the engine's clearing of the room for the whole text overlaps the
-        // first reads. Making a loader touches nothing of the pane but its engine's message
-        // switch; the loader belongs to no view until it is turned into a document.
-        m_loader = reinterpret_cast<engine::Loader *>(m_pane.createLoader(m_file->size()));
+        // first reads. The engine resets the map of shown lines of the view a loader is made
+        // through, so it is made through a view of its own that is never shown, never the pane:
+        // the window goes on painting the pane meanwhile.
+        m_loader = reinterpret_cast<engine::Loader *>(m_maker->createLoader(m_file->size()));
         if (!m_loader)
             throw outOfMemory();
         for (;;) {
@@ -192,10 +194,8 @@ bool DocumentLoad::finish(platform::LoadProgress *progress, const std::function<
         if (loader)
             engine::release(loader);
         // A failed read leaves the text the pane had; only a load the user stopped empties it.
-        if (m_failure) {
-            m_pane.keepDocument();
+        if (m_failure)
             std::rethrow_exception(m_failure);
-        }
         m_pane.adoptDocument(nullptr);
         return false;
     }

@@ -58,6 +58,7 @@ private:
     void stop();
 
     PaneControl &m_pane;
+    std::unique_ptr<PaneControl> m_maker; ///< the hidden view the engine's loader is made through
     QString m_fileName;
     Inspect m_inspect;
     std::unique_ptr<platform::RegularFile> m_file;

@@ -1,6 +1,7 @@
 #include "platform/failure.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/testfiles.h"
+#include "textpane/documentload.h"
 #include "textpane/paneaccessible.h"
 #include "textpane/panecontrol.h"
 
@@ -28,6 +29,7 @@ private slots:
     void bytesComeBackUnchanged();
     void failedLoadKeepsTheOldTextWithEveryLineShown_data();
     void failedLoadKeepsTheOldTextWithEveryLineShown();
+    void loadUnderWayOrDroppedLeavesTheShownTextWhole();
     void stoppedLoadLeavesThePaneEmptyAndAFinishedOneAsIfNew_data();
     void stoppedLoadLeavesThePaneEmptyAndAFinishedOneAsIfNew();
     void appendAddsOnlyAtTheEnd();
@@ -110,6 +112,29 @@ void TestPaneControl::failedLoadKeepsTheOldTextWithEveryLineShown()
         QVERIFY2(!failure.message().isEmpty(), "the failure carries the system's message");
     }
     QVERIFY2(pane.bytes() == lines, "a failed load leaves the old text");
+    QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, 998ul), 998);
+}
+
+void TestPaneControl::loadUnderWayOrDroppedLeavesTheShownTextWhole()
+{
+    // The window paints and scrolls the pane while a file is read into a document of its own;
+    // a load dropped before it reaches the pane leaves the pane as it was, every line shown.
+    const QString path = m_dir.filePath("under way.txt");
+    writeFile(path, longLines(200000, 60));
+    PaneControl pane;
+    const QByteArray lines = longLines(999, 3);
+    pane.setBytes(lines);
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    {
+        DocumentLoad load(pane, path);
+        for (int step = 0; step < 20; ++step) {
+            pane.setScrollPosition({0, step * 7 * pane.lineHeight()});
+            pane.repaint();
+            QTest::qWait(5);
+        }
+    }
+    QVERIFY2(pane.bytes() == lines, "a dropped load leaves the old text");
     QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, 998ul), 998);
 }
 
