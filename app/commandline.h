@@ -14,6 +14,6 @@ struct CommandLine
 };
 
 /// Reads the program's arguments (the program's name first). Relative file names are resolved
-/// against `workingDirectory`; "-" is standard input. Needs no application object, so help and errors come before any
-/// window system is reached.
+/// against `workingDirectory`; "-" is standard input. Needs no application object, so help and
+/// errors come before any window system is reached.
 CommandLine parseCommandLine(const QStringList &arguments, const QString &workingDirectory);

@@ -14,8 +14,6 @@
 #include <QScopeGuard>
 
 #include <atomic>
-#include <cerrno>
-#include <cstring>
 #include <exception>
 #include <new>
 #include <thread>
@@ -49,11 +47,6 @@ void runAside(Work work, const std::function<void()> &tick = [] {})
     worker.join();
     if (failure)
         std::rethrow_exception(failure);
-}
-
-QString outOfMemoryMessage()
-{
-    return QString::fromLocal8Bit(std::strerror(ENOMEM));
 }
 
 } // namespace
@@ -96,7 +89,7 @@ LoadOutcome LoadPane(PaneFiles io, PaneControl &pane, const QString &path, PaneL
     } catch (const platform::Failure &failure) {
         throw platform::Failure(platform::aboutFile(path, failure.message()));
     } catch (const std::bad_alloc &) {
-        throw platform::Failure(platform::aboutFile(path, outOfMemoryMessage()));
+        throw platform::Failure(platform::aboutFile(path, platform::outOfMemory().message()));
     }
 }
 

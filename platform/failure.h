@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 namespace platform {
@@ -18,6 +21,12 @@ public:
 private:
     QString m_message;
 };
+
+/// The system's own words for memory running out.
+inline Failure outOfMemory()
+{
+    return Failure(QString::fromLocal8Bit(std::strerror(ENOMEM)));
+}
 
 /// A report's words about a file: its name, then what happened to it.
 inline QString aboutFile(const QString &path, const QString &message)

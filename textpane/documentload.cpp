@@ -22,11 +22,6 @@ constexpr qint64 kSmallestChunk = 4096;
 constexpr int kChunksInFlight = 3;
 constexpr int kTickMs = 50;
 
-platform::Failure outOfMemory()
-{
-    return platform::Failure(QString::fromLocal8Bit(std::strerror(ENOMEM)));
-}
-
 } // namespace
 
 DocumentLoad::DocumentLoad(PaneControl &pane, const QString &path, Inspect inspect)
@@ -40,8 +35,9 @@ DocumentLoad::DocumentLoad(PaneControl &pane, const QString &path, Inspect inspe
     // rather than the program being ended by the kernel part-way. What gives no size (a pipe, a
     // file under /proc) is measured against the memory left as it comes in.
     m_room = platform::memoryRoom(platform::SystemMemorySources());
-    if (m_file->size() > 0 && !m_room.allows(PaneControl::memoryToHold(m_file->size())))
-        throw platform::Failure(m_room.refusal(PaneControl::memoryToHold(m_file->size()), QStringLiteral("Opening it")));
+    const qint64 needed = memoryToTake(m_file->size());
+    if (m_file->size() > 0 && !m_room.allows(needed))
+        throw platform::Failure(m_room.refusal(needed, QStringLiteral("Opening it")));
     // A pipe tells no size: it gets whole chunks.
     const qint64 chunk = m_file->isPipe() ? kChunkSize : std::clamp<qint64>(m_file->size(), kSmallestChunk, kChunkSize);
     for (int i = 0; i < kChunksInFlight; ++i)
@@ -116,7 +112,7 @@ void DocumentLoad::feed()
         // the window goes on painting the pane meanwhile.
         m_loader = reinterpret_cast<engine::Loader *>(m_maker->createLoader(m_file->size()));
         if (!m_loader)
-            throw outOfMemory();
+            throw platform::outOfMemory();
         for (;;) {
             QByteArray chunk;
             {
@@ -128,7 +124,7 @@ void DocumentLoad::feed()
                 m_full.pop_front();
             }
             if (engine::addData(m_loader, chunk.constData(), chunk.size()) != 0)
-                throw outOfMemory();
+                throw platform::outOfMemory();
             m_done += chunk.size();
             std::lock_guard lock(m_lock);
             m_empty.push_back(std::move(chunk));

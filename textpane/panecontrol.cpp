@@ -11,7 +11,6 @@
 #include <QFont>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -25,11 +24,6 @@ constexpr qint64 kSpareRoom = 64 * 1024;
 // Styles are never used (plain text only) and large positions let a pane hold more than 2 GB.
 constexpr long kDocumentOptions = QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE
                                   | QsciScintillaBase::SC_DOCUMENTOPTION_TEXT_LARGE;
-
-platform::Failure outOfMemory()
-{
-    return platform::Failure(QString::fromLocal8Bit(std::strerror(ENOMEM)));
-}
 
 // Texts up to this size are set without asking how much memory is left.
 constexpr qint64 kUncheckedSize = 16 * 1024 * 1024;
@@ -96,12 +90,12 @@ void PaneControl::setBytes(QByteArrayView bytes)
     auto *loader = static_cast<engine::Loader *>(createLoader(bytes.size()));
     if (!loader) {
         keepDocument();
-        throw outOfMemory();
+        throw platform::outOfMemory();
     }
     if (!bytes.isEmpty() && engine::addData(loader, bytes.data(), bytes.size()) != 0) {
         engine::release(loader);
         keepDocument();
-        throw outOfMemory();
+        throw platform::outOfMemory();
     }
     adoptDocument(engine::toDocument(loader));
 }
@@ -116,7 +110,7 @@ void PaneControl::appendBytes(QByteArrayView bytes)
     // The engine keeps a failed allocation to itself, as a status.
     if (SendScintilla(SCI_GETSTATUS) != SC_STATUS_OK) {
         SendScintilla(SCI_SETSTATUS, static_cast<unsigned long>(SC_STATUS_OK));
-        throw outOfMemory();
+        throw platform::outOfMemory();
     }
     if (wasEmpty)
         followLineEnds();
