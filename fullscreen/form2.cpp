@@ -239,7 +239,9 @@ void Form2::giveTextsBack()
             continue;
         const auto [own, main] = pairs[i];
         const bool edited = main->isModified() || own->isModified();
-        main->setBytes(own->bytesView());
+        // Moved, not copied: the view's copy is not needed once the view closes, and a move
+        // cannot run short of memory however large the text.
+        main->takeBytesOf(*own);
         m_givenBack[i] = true;
         m_edited[i] = edited;
     }

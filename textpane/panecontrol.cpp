@@ -100,6 +100,16 @@ void PaneControl::setBytes(QByteArrayView bytes)
     adoptDocument(engine::toDocument(loader));
 }
 
+void PaneControl::takeBytesOf(PaneControl &other)
+{
+    const long document = other.SendScintilla(SCI_GETDOCPOINTER);
+    SendScintilla(SCI_ADDREFDOCUMENT, 0ul, document);
+    other.beginDocument(0);
+    other.endDocument();
+    showDocument(document);
+    endDocument();
+}
+
 void PaneControl::appendBytes(QByteArrayView bytes)
 {
     const bool wasEmpty = byteCount() == 0;

@@ -23,6 +23,9 @@ public:
     /// Replaces the whole content; the view returns to the start. Throws platform::Failure, with
     /// the content as it was, when there is no memory for the new text.
     void setBytes(QByteArrayView bytes);
+    /// Replaces the whole content with `other`'s, as setBytes would, and leaves `other` empty.
+    /// The text moves rather than being copied, so this needs no memory for it, whatever its size.
+    void takeBytesOf(PaneControl &other);
     /// Adds bytes at the end without touching the rest of the document or the view. Throws
     /// platform::Failure when there is no memory for them.
     void appendBytes(QByteArrayView bytes);
