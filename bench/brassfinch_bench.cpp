@@ -14,6 +14,9 @@
 //   brassfinch_bench startup <folder>      process start until the main window is first painted
 //   brassfinch_bench round-trip <file> <copy>  open, scroll to the last line and back, save to
 //                                          <copy>, and check it is the file plus one carriage return
+//   brassfinch_bench save-in-place <file> <target>  open, then save over <target> (made a copy of
+//                                          the file with a second name, so it is written in place
+//                                          behind a safety copy); the save alone is timed
 //
 // Each prints one line "result ms=<n> rss_mb=<n> [name=<n> ...]": the figure in milliseconds and
 // the process's peak resident memory. Run under QT_QPA_PLATFORM=offscreen.
@@ -501,6 +504,45 @@ int roundTrip(const QString &path, const QString &copy)
     return 0;
 }
 
+/// Says yes to the overwrite question, and to nothing else.
+class YesToOverwrite final : public platform::MessageBoxes
+{
+public:
+    platform::MessageAnswer show(const platform::MessageRequest &request) override
+    {
+        if (request.text == overwriteQuestion(m_target))
+            return platform::MessageAnswer::Yes;
+        return benchpane::NoBoxes().show(request);
+    }
+    explicit YesToOverwrite(QString target) : m_target(std::move(target)) {}
+
+private:
+    QString m_target;
+};
+
+int saveInPlace(const QString &path, const QString &target)
+{
+    ShownPane shown;
+    benchpane::open(shown.pane, path);
+    QFile::remove(target);
+    QFile::remove(target + QStringLiteral(".link"));
+    if (!QFile::copy(path, target) || ::link(QFile::encodeName(target).constData(),
+                                             QFile::encodeName(target + QStringLiteral(".link")).constData()) != 0)
+        fail("the target and its second name could not be made");
+    platform::QtFileServices files;
+    YesToOverwrite boxes(target);
+    QElapsedTimer timer;
+    timer.start();
+    SavePane({files, boxes}, shown.pane, target);
+    const double saved = msSince(timer);
+    if (!sameBytesPlus(path, target + QStringLiteral(".link"), QByteArrayLiteral("\r")))
+        fail("the file saved in place is not the text plus one carriage return");
+    QFile::remove(target);
+    QFile::remove(target + QStringLiteral(".link"));
+    report(saved);
+    return 0;
+}
+
 int usage()
 {
     std::fprintf(stderr, "usage: brassfinch_bench <case> <file or folder> [...]; see the source's first lines\n");
@@ -531,6 +573,7 @@ int main(int argc, char *argv[])
         {"samples", [&] { return samples(path); }},
         {"startup", [&] { return startup(application, path); }},
         {"round-trip", [&] { return argc > 3 ? roundTrip(path, QString::fromLocal8Bit(argv[3])) : usage(); }},
+        {"save-in-place", [&] { return argc > 3 ? saveInPlace(path, QString::fromLocal8Bit(argv[3])) : usage(); }},
     };
     for (const auto &[name, run] : cases) {
         if (name == mode)
