@@ -82,6 +82,39 @@ RegularFile::RegularFile(const QString &path, Pipes pipes)
     if (!m_pipe)
         ::fcntl(m_descriptor, F_SETFL, ::fcntl(m_descriptor, F_GETFL) & ~O_NONBLOCK);
     m_size = m_pipe ? 0 : info.st_size;
+    m_name = name;
+    m_opened = info;
+}
+
+RegularFile::Change RegularFile::changeSinceOpened() const
+{
+    if (m_pipe)
+        return Change::None;
+    struct stat now {};
+    struct stat named {};
+    if (::fstat(m_descriptor, &now) != 0 || ::stat(m_name.constData(), &named) != 0
+        || named.st_ino != m_opened.st_ino || named.st_dev != m_opened.st_dev || now.st_size < m_opened.st_size)
+        return Change::Other;
+    if (now.st_size > m_opened.st_size)
+        return Change::Grew;
+    const bool sameTime = now.st_mtim.tv_sec == m_opened.st_mtim.tv_sec && now.st_mtim.tv_nsec == m_opened.st_mtim.tv_nsec;
+    return sameTime ? Change::None : Change::Other;
+}
+
+QByteArray RegularFile::bytesAt(qint64 offset, qint64 count) const
+{
+    QByteArray bytes(count, Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < count) {
+        const ssize_t n = ::pread(m_descriptor, bytes.data() + got, size_t(count - got), off_t(offset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    bytes.truncate(got);
+    return bytes;
 }
 
 RegularFile::~RegularFile()

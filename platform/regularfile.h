@@ -5,6 +5,8 @@
 
 #include <atomic>
 
+#include <sys/stat.h>
+
 namespace platform {
 
 /// A regular file open for reading. Anything else is refused before a byte is read, and without
@@ -29,6 +31,15 @@ public:
     qint64 size() const { return m_size; }
     /// True for a pipe, whose size is unknown until it ends.
     bool isPipe() const { return m_pipe; }
+    enum class Change {
+        None,  ///< as it was opened
+        Grew,  ///< longer, its old bytes perhaps kept (a log written to): ask `bytesAt`
+        Other, ///< cut short, written over, or its name now names another file
+    };
+    /// What became of the file since it was opened. A pipe never changes.
+    Change changeSinceOpened() const;
+    /// Up to `count` bytes from `offset`, as the file holds them now.
+    QByteArray bytesAt(qint64 offset, qint64 count) const;
     /// Reads up to `capacity` bytes; 0 only at the end of the file. Throws `Failure` on an error.
     /// A pipe with nothing to read yet is waited on until `stop`, when given, becomes true; the
     /// answer is then 0.
@@ -38,6 +49,8 @@ private:
     int m_descriptor = -1;
     qint64 m_size = 0;
     bool m_pipe = false;
+    QByteArray m_name;
+    struct stat m_opened {};
 };
 
 /// True when `path` names a folder (or a link to one).

@@ -21,6 +21,8 @@ constexpr qint64 kChunkSize = 4 * 1024 * 1024;
 constexpr qint64 kSmallestChunk = 4096;
 constexpr int kChunksInFlight = 3;
 constexpr int kTickMs = 50;
+// How much of a file's old end is compared again when it grew while it was read.
+constexpr qint64 kTailSize = 4096;
 
 } // namespace
 
@@ -61,6 +63,28 @@ qint64 DocumentLoad::memoryToTake(qint64 read) const
     return read > m_file->size() ? 2 * held : held;
 }
 
+void DocumentLoad::keepTail(QByteArrayView chunk, qint64 at)
+{
+    // The bytes before the end the file had when it was opened, as they were read.
+    const qint64 from = std::max<qint64>(m_file->size() - kTailSize, 0);
+    const qint64 first = std::max(from, at);
+    const qint64 last = std::min<qint64>(m_file->size(), at + chunk.size());
+    if (first < last)
+        m_tail.append(chunk.sliced(first - at, last - first));
+}
+
+void DocumentLoad::refuseIfChanged() const
+{
+    // A file cut short, written over or replaced while it was read gives a text that is neither
+    // the old file nor the new one, so none of it reaches the pane. A file that only grew (a log
+    // written to) still begins with the bytes that were read, which its old end shows.
+    const platform::RegularFile::Change change = m_file->changeSinceOpened();
+    const qint64 from = std::max<qint64>(m_file->size() - kTailSize, 0);
+    if (change == platform::RegularFile::Change::Other
+        || (change == platform::RegularFile::Change::Grew && m_file->bytesAt(from, m_tail.size()) != m_tail))
+        throw platform::Failure(QStringLiteral("The file changed while it was being read, so none of it was loaded."));
+}
+
 void DocumentLoad::read()
 {
     try {
@@ -82,8 +106,11 @@ void DocumentLoad::read()
                 last = m_file->read(chunk.data() + got, chunk.size() - got, &m_stop);
                 got += last;
             }
-            if (got == 0)
+            if (got == 0) {
+                refuseIfChanged();
                 break;
+            }
+            keepTail(chunk.first(got), m_read);
             m_read += got;
             const qint64 needed = memoryToTake(m_read);
             if (!m_room.allows(needed))

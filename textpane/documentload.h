@@ -52,6 +52,10 @@ public:
 private:
     /// What the text takes in memory once `read` bytes are in.
     qint64 memoryToTake(qint64 read) const;
+    /// Keeps what of `chunk`, read from offset `at`, lies just before the file's end as opened.
+    void keepTail(QByteArrayView chunk, qint64 at);
+    /// Throws when the file changed while it was read, other than by growing.
+    void refuseIfChanged() const;
     void read();
     void feed();
     void fail();
@@ -64,6 +68,7 @@ private:
     std::unique_ptr<platform::RegularFile> m_file;
     platform::MemoryRoom m_room; ///< what the text may take, as the load began
     qint64 m_read = 0;           ///< by the reader
+    QByteArray m_tail;           ///< by the reader: the bytes before the end as opened
     engine::Loader *m_loader = nullptr;
 
     // Chunks pass from the reader to the feeder and back; all of it under m_lock.

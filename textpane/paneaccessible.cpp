@@ -5,6 +5,7 @@
 #include <QAccessible>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -37,6 +38,17 @@ PaneControl *PaneAccessible::pane() const
 {
     return static_cast<PaneControl *>(widget());
 }
+
+namespace {
+
+// Offsets are ints to screen readers: past some two thousand million characters they stay at the
+// largest one rather than wrapping round to negative counts.
+int clampedOffset(long offset)
+{
+    return static_cast<int>(std::clamp<long>(offset, 0, std::numeric_limits<int>::max()));
+}
+
+} // namespace
 
 void *PaneAccessible::interface_cast(QAccessible::InterfaceType type)
 {
@@ -85,7 +97,7 @@ int PaneAccessible::offsetOfPosition(long position) const
                                              static_cast<unsigned long>(line), kIndexKind);
     const long within = p->SendScintilla(QsciScintillaBase::SCI_COUNTCODEUNITS,
                                          static_cast<unsigned long>(lineStart), position);
-    return static_cast<int>(lineOffset + within);
+    return clampedOffset(lineOffset + within);
 }
 
 long PaneAccessible::positionOfOffset(int offset) const
@@ -169,11 +181,11 @@ int PaneAccessible::characterCount() const
     const long lastLine = lines - 1;
     const long lastStart = p->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
                                             static_cast<unsigned long>(lastLine));
-    return static_cast<int>(p->SendScintilla(QsciScintillaBase::SCI_INDEXPOSITIONFROMLINE,
-                                             static_cast<unsigned long>(lastLine), kIndexKind)
-                            + p->SendScintilla(QsciScintillaBase::SCI_COUNTCODEUNITS,
-                                               static_cast<unsigned long>(lastStart),
-                                               static_cast<long>(p->byteCount())));
+    return clampedOffset(p->SendScintilla(QsciScintillaBase::SCI_INDEXPOSITIONFROMLINE,
+                                          static_cast<unsigned long>(lastLine), kIndexKind)
+                         + p->SendScintilla(QsciScintillaBase::SCI_COUNTCODEUNITS,
+                                            static_cast<unsigned long>(lastStart),
+                                            static_cast<long>(p->byteCount())));
 }
 
 QRect PaneAccessible::characterRect(int offset) const

@@ -148,9 +148,14 @@ QPoint PaneControl::scrollPosition() const
 
 void PaneControl::setScrollPosition(QPoint position)
 {
-    SendScintilla(SCI_SETXOFFSET, static_cast<unsigned long>(std::max(0, position.x())));
-    const int height = std::max(1, lineHeight());
-    SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(std::max(0, position.y()) / height));
+    // The follower is told its place on every tick, mostly the place it has; the engine would
+    // draw the whole view again for it (with a very long line in view, most of a core).
+    const long x = std::max(0, position.x());
+    const long line = std::max(0, position.y()) / std::max(1, lineHeight());
+    if (SendScintilla(SCI_GETXOFFSET) != x)
+        SendScintilla(SCI_SETXOFFSET, static_cast<unsigned long>(x));
+    if (SendScintilla(SCI_GETFIRSTVISIBLELINE) != line)
+        SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(line));
 }
 
 int PaneControl::lineHeight() const

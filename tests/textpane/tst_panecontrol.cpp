@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
+
 namespace {
 QByteArray longLines(int lines, int width)
 {
@@ -30,6 +32,9 @@ private slots:
     void failedLoadKeepsTheOldTextWithEveryLineShown_data();
     void failedLoadKeepsTheOldTextWithEveryLineShown();
     void loadUnderWayOrDroppedLeavesTheShownTextWhole();
+    void fileChangedWhileReadIsRefusedUnlessItOnlyGrew_data();
+    void fileChangedWhileReadIsRefusedUnlessItOnlyGrew();
+    void settingTheSamePlaceDrawsNothing();
     void stoppedLoadLeavesThePaneEmptyAndAFinishedOneAsIfNew_data();
     void stoppedLoadLeavesThePaneEmptyAndAFinishedOneAsIfNew();
     void appendAddsOnlyAtTheEnd();
@@ -136,6 +141,80 @@ void TestPaneControl::loadUnderWayOrDroppedLeavesTheShownTextWhole()
     }
     QVERIFY2(pane.bytes() == lines, "a dropped load leaves the old text");
     QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, 998ul), 998);
+}
+
+void TestPaneControl::fileChangedWhileReadIsRefusedUnlessItOnlyGrew_data()
+{
+    QTest::addColumn<QString>("change"); // made once the reader has the file's first bytes
+    QTest::addColumn<bool>("loads");
+    QTest::newRow("unchanged") << "" << true;
+    QTest::newRow("appended to") << "append" << true;
+    QTest::newRow("written over, longer") << "rewrite" << false;
+    QTest::newRow("cut short") << "truncate" << false;
+    QTest::newRow("written over, same size") << "overwrite" << false;
+    QTest::newRow("replaced by renaming") << "rename" << false;
+}
+
+void TestPaneControl::fileChangedWhileReadIsRefusedUnlessItOnlyGrew()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, loads);
+    const QString path = m_dir.filePath("changing.txt");
+    const QByteArray text = longLines(2000, 20);
+    writeFile(path, text);
+    PaneControl pane;
+    pane.setBytes("before");
+    bool changed = false;
+    DocumentLoad load(pane, path, [&](QByteArrayView) {
+        if (std::exchange(changed, true))
+            return;
+        QFile file(path);
+        if (change == "append" && file.open(QIODevice::Append))
+            file.write("more\n");
+        if (change == "rewrite" && file.open(QIODevice::WriteOnly))
+            file.write(QByteArray(text.size() + 10, 'z'));
+        if (change == "truncate")
+            file.resize(text.size() / 2);
+        if (change == "overwrite" && file.open(QIODevice::ReadWrite)) {
+            file.write("X");
+            file.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+        }
+        if (change == "rename") {
+            writeFile(path + ".new", text);
+            ::rename(QFile::encodeName(path + ".new").constData(), QFile::encodeName(path).constData());
+        }
+    });
+    bool loaded = false;
+    try {
+        loaded = load.finish(nullptr);
+    } catch (const platform::Failure &failure) {
+        QVERIFY2(failure.message().contains("changed while it was being read"), qPrintable(failure.message()));
+    }
+    QCOMPARE(loaded, loads);
+    QVERIFY2(loads ? pane.bytes().startsWith(text) : pane.bytes() == "before", "neither file, nor the old text");
+}
+
+void TestPaneControl::settingTheSamePlaceDrawsNothing()
+{
+    PaneControl pane;
+    pane.setBytes(longLines(500, 300));
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    pane.setScrollPosition({40, 30 * pane.lineHeight()});
+    QCoreApplication::processEvents();
+    struct Paints : QObject {
+        int count = 0;
+        bool eventFilter(QObject *, QEvent *event) override { count += event->type() == QEvent::Paint; return false; }
+    } paints;
+    pane.viewport()->installEventFilter(&paints);
+    for (int tick = 0; tick < 5; ++tick) {
+        pane.setScrollPosition(pane.scrollPosition());
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(paints.count, 0);
+    pane.setScrollPosition({0, 31 * pane.lineHeight()}); // a real move still draws
+    QCoreApplication::processEvents();
+    QVERIFY(paints.count > 0);
 }
 
 void TestPaneControl::stoppedLoadLeavesThePaneEmptyAndAFinishedOneAsIfNew_data()
