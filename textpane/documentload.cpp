@@ -27,7 +27,7 @@ constexpr qint64 kTailSize = 4096;
 } // namespace
 
 DocumentLoad::DocumentLoad(PaneControl &pane, const QString &path, Inspect inspect)
-    : m_pane(pane), m_maker(std::make_unique<PaneControl>()), m_fileName(QFileInfo(path).fileName()),
+    : m_pane(pane), m_maker(std::make_unique<QsciScintillaBase>()), m_fileName(QFileInfo(path).fileName()),
       m_inspect(std::move(inspect))
 {
     // Only a regular file or a pipe is read, and up to its end rather than its size: a file
@@ -110,7 +110,7 @@ void DocumentLoad::read()
                 refuseIfChanged();
                 break;
             }
-            keepTail(chunk.first(got), m_read);
+            keepTail(QByteArrayView(chunk).first(got), m_read);
             m_read += got;
             const qint64 needed = memoryToTake(m_read);
             if (!m_room.allows(needed))
@@ -137,7 +137,7 @@ void DocumentLoad::feed()
         // first reads. The engine resets the map of shown lines of the view a loader is made
         // through, so it is made through a view of its own that is never shown, never the pane:
         // the window goes on painting the pane meanwhile.
-        m_loader = reinterpret_cast<engine::Loader *>(m_maker->createLoader(m_file->size()));
+        m_loader = reinterpret_cast<engine::Loader *>(PaneControl::createLoader(*m_maker, m_file->size()));
         if (!m_loader)
             throw platform::outOfMemory();
         for (;;) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 class PaneControl;
+class QsciScintillaBase;
 namespace platform { class LoadProgress; class RegularFile; }
 namespace engine { class Loader; }
 
@@ -62,7 +63,7 @@ private:
     void stop();
 
     PaneControl &m_pane;
-    std::unique_ptr<PaneControl> m_maker; ///< the hidden view the engine's loader is made through
+    std::unique_ptr<QsciScintillaBase> m_maker; ///< the hidden view the engine's loader is made through
     QString m_fileName;
     Inspect m_inspect;
     std::unique_ptr<platform::RegularFile> m_file;

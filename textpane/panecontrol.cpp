@@ -190,10 +190,10 @@ void PaneControl::beginDocument(qint64 capacity)
     showDocument(document);
 }
 
-void *PaneControl::createLoader(qint64 size)
+void *PaneControl::createLoader(QsciScintillaBase &view, qint64 size)
 {
     return reinterpret_cast<void *>(
-        SendScintilla(SCI_CREATELOADER, static_cast<unsigned long>(size + kSpareRoom), kDocumentOptions));
+        view.SendScintilla(SCI_CREATELOADER, static_cast<unsigned long>(size + kSpareRoom), kDocumentOptions));
 }
 
 void PaneControl::adoptDocument(void *document)

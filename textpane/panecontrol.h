@@ -74,7 +74,9 @@ private:
 
     friend class DocumentLoad;
     /// A loader for a new document with room for `size` bytes; 0 when there is no memory.
-    void *createLoader(qint64 size);
+    void *createLoader(qint64 size) { return createLoader(*this, size); }
+    /// The same, made through `view`, whose map of shown lines the engine resets for it.
+    static void *createLoader(QsciScintillaBase &view, qint64 size);
     /// Shows the document a loader built, as if the text had been set; null empties the pane.
     void adoptDocument(void *document);
     /// Shows the current document again, where it was, after a loader that was dropped.
