@@ -138,8 +138,6 @@ private slots:
     void samplesReadTogetherReachTheirOwnPanesInStepOrder();
     void saveLeavesTheFileAloneWhenCancelledOrRefused_data();
     void saveLeavesTheFileAloneWhenCancelledOrRefused();
-    void saveStoppedByTheUserLeavesTheOldFileWhole_data();
-    void saveStoppedByTheUserLeavesTheOldFileWhole();
     void failedSaveKeepsTheOldFile_data();
     void failedSaveKeepsTheOldFile();
     void fullDiskGivesOneReportAndKeepsTheOldFile_data();
@@ -340,27 +338,37 @@ void TestPaneActions::samplesReadTogetherReachTheirOwnPanesInStepOrder()
 
 void TestPaneActions::saveLeavesTheFileAloneWhenCancelledOrRefused_data()
 {
-    QTest::addColumn<bool>("chosen");
-    QTest::newRow("cancelled in the dialog") << false;
-    QTest::newRow("overwrite refused") << true;
+    QTest::addColumn<QString>("how");
+    QTest::newRow("cancelled in the dialog") << "cancelled";
+    QTest::newRow("overwrite refused") << "refused";
+    // Cancel in the progress dialog, while the old file is still whole; a second name makes the
+    // save write in place, behind its safety copy.
+    QTest::newRow("stopped while replacing") << "stopped";
+    QTest::newRow("stopped while writing in place") << "stopped in place";
 }
 
 void TestPaneActions::saveLeavesTheFileAloneWhenCancelledOrRefused()
 {
-    QFETCH(bool, chosen);
+    QFETCH(QString, how);
+    const bool chosen = how != QLatin1String("cancelled");
+    const bool stopped = how.startsWith(QLatin1String("stopped"));
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("old.txt"));
     writeFile(path, "old");
+    if (how.endsWith(QLatin1String("in place")))
+        QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(dir.filePath(QStringLiteral("hard"))).constData()), 0);
+    const QStringList before = entries(dir.path());
     Bench bench;
     bench.dialog.FileName = path;
-    bench.right.setBytes("new");
+    bench.right.setBytes(QByteArray(100000, 'n'));
     if (chosen)
         bench.fake.dialogs.saveAnswers = {path};
     std::optional<PointerShape> pointerDuringQuestion;
     bench.fake.messages.onShow = [&](const platform::MessageRequest &) {
         pointerDuringQuestion = bench.pointer.value();
     };
-    bench.fake.messages.answers = {MessageAnswer::No};
+    bench.fake.messages.answers = {stopped ? MessageAnswer::Yes : MessageAnswer::No};
+    bench.fake.progress.stopAfter = 0;
     QSignalSpy pointer(&bench.pointer, &MousePointer::changed);
     bench.save(2);
 
@@ -368,44 +376,19 @@ void TestPaneActions::saveLeavesTheFileAloneWhenCancelledOrRefused()
     QCOMPARE(bench.fake.dialogs.asked.constFirst().fileName, path); // the last name is offered
     QVERIFY(!bench.fake.dialogs.asked.constFirst().allowMultiple);
     QCOMPARE(readFile(path), QByteArray("old"));
-    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("old.txt")});
+    QCOMPARE(entries(dir.path()), before);
     QCOMPARE(bench.dialog.FileName, path);
+    QCOMPARE(reports(bench.fake.messages).size(), 0); // stopping is no failure
+    // Only a save under way shows its progress, named after the file.
+    QCOMPARE(bench.fake.progress.tasks.size(), stopped ? 1 : 0);
+    if (stopped)
+        QCOMPARE(bench.fake.progress.tasks.constFirst(), platform::LoadProgress::Task::Saving);
+    QCOMPARE(bench.fake.progress.begun, stopped ? QStringList{QStringLiteral("old.txt")} : QStringList());
+    QCOMPARE(bench.fake.progress.ended, stopped ? 1 : 0);
     // The busy pointer stays through the overwrite question.
     QCOMPARE(pointerDuringQuestion, chosen ? std::optional(PointerShape::Busy) : std::nullopt);
     const QList<PointerShape> shapes{PointerShape::Busy, PointerShape::Default};
     QCOMPARE(pointerShapes(pointer), chosen ? shapes : QList<PointerShape>());
-}
-
-void TestPaneActions::saveStoppedByTheUserLeavesTheOldFileWhole_data()
-{
-    QTest::addColumn<bool>("inPlace"); // a second name makes the save write in place
-    QTest::newRow("replaced") << false;
-    QTest::newRow("in place") << true;
-}
-
-void TestPaneActions::saveStoppedByTheUserLeavesTheOldFileWhole()
-{
-    QFETCH(bool, inPlace);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("old.txt"));
-    writeFile(path, "old");
-    if (inPlace)
-        QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(dir.filePath(QStringLiteral("hard"))).constData()), 0);
-    const QStringList before = entries(dir.path());
-    Bench bench;
-    bench.right.setBytes(QByteArray(100000, 'n'));
-    bench.fake.dialogs.saveAnswers = {path};
-    bench.fake.messages.answers = {MessageAnswer::Yes};
-    bench.fake.progress.stopAfter = 0;
-    bench.save(2);
-
-    QCOMPARE(readFile(path), QByteArray("old"));
-    QCOMPARE(entries(dir.path()), before);
-    QCOMPARE(reports(bench.fake.messages).size(), 0); // stopping is no failure
-    QCOMPARE(bench.fake.progress.tasks, QList<platform::LoadProgress::Task>{platform::LoadProgress::Task::Saving});
-    QCOMPARE(bench.fake.progress.begun, QStringList{QStringLiteral("old.txt")});
-    QCOMPARE(bench.fake.progress.ended, 1);
-    QCOMPARE(bench.pointer.value(), PointerShape::Default);
 }
 
 void TestPaneActions::failedSaveKeepsTheOldFile_data()
