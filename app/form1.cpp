@@ -293,12 +293,7 @@ bool Form1::pointerFileExists() const
 void Form1::loadPointerImage()
 {
     const QString path = pointerFile(m_platform.programDirectory);
-    QByteArray bytes;
-    try {
-        bytes = m_platform.files.readAll(path, kCursorFileSizeLimit);
-    } catch (const platform::Failure &failure) {
-        throw platform::Failure(platform::aboutFile(path, failure.message()));
-    }
+    const QByteArray bytes = platform::namingFile(path, [&] { return m_platform.files.readAll(path, kCursorFileSizeLimit); });
     m_windowPointer->setCustomCursor(toCursor(readCursorImage(bytes)));
 }
 

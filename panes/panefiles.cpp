@@ -15,7 +15,6 @@
 
 #include <atomic>
 #include <exception>
-#include <new>
 #include <thread>
 
 using platform::MessageAnswer;
@@ -63,7 +62,7 @@ LoadOutcome LoadPane(PaneFiles io, PaneControl &pane, const QString &path, PaneL
                           MessageButtons::Ok, MessageAnswer::Ok});
         return LoadOutcome::Missing;
     }
-    try {
+    return platform::namingFile(path, [&] {
         // The bytes go straight into the pane; only text that is not UTF-8 is converted
         // afterwards, from the pane's own copy, so a UTF-8 file is read once and never copied.
         std::optional<PaneLoad> own;
@@ -86,11 +85,7 @@ LoadOutcome LoadPane(PaneFiles io, PaneControl &pane, const QString &path, PaneL
         if (text)
             pane.setBytes(*text);
         return LoadOutcome::Loaded;
-    } catch (const platform::Failure &failure) {
-        throw platform::Failure(platform::aboutFile(path, failure.message()));
-    } catch (const std::bad_alloc &) {
-        throw platform::Failure(platform::aboutFile(path, platform::outOfMemory().message()));
-    }
+    });
 }
 
 QString overwriteQuestion(const QString &path)
@@ -123,7 +118,7 @@ bool SavePane(PaneFiles io, PaneControl &pane, const QString &path)
     // A stop asked for before the first tick counts too.
     if (io.progress && !io.progress->advance(0))
         stop = true;
-    try {
+    platform::namingFile(path, [&] {
         runAside([&] {
             outcome = io.files.writeAtomically(path, text, [&](qint64 done, qint64 total) {
                 // Writing in place copies the old text first: the bar shows the whole of the work.
@@ -134,8 +129,6 @@ bool SavePane(PaneFiles io, PaneControl &pane, const QString &path)
             if (io.progress && !io.progress->advance(shown))
                 stop = true;
         });
-    } catch (const platform::Failure &failure) {
-        throw platform::Failure(platform::aboutFile(path, failure.message()));
-    }
+    });
     return outcome == platform::WriteOutcome::Written;
 }

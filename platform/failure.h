@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <stdexcept>
+#include <utility>
 
 namespace platform {
 
@@ -32,6 +34,19 @@ inline Failure outOfMemory()
 inline QString aboutFile(const QString &path, const QString &message)
 {
     return path + QStringLiteral(": ") + message;
+}
+
+/// Runs `work`, a step on the file at `path`, so that what it fails with names the file.
+template<typename Work>
+decltype(auto) namingFile(const QString &path, Work &&work)
+{
+    try {
+        return std::forward<Work>(work)();
+    } catch (const Failure &failure) {
+        throw Failure(aboutFile(path, failure.message()));
+    } catch (const std::bad_alloc &) {
+        throw Failure(aboutFile(path, outOfMemory().message()));
+    }
 }
 
 } // namespace platform
