@@ -51,7 +51,8 @@ SidePanes::SidePanes(const std::function<void(PaneControl &)> &fill)
     for (PaneControl *pane : {left, right}) {
         layout->addWidget(pane);
         fill(*pane);
-        pane->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+        pane->select(pane->byteCount(), pane->byteCount());
+        pane->ensureCaretVisible();
     }
     window.show();
     QCoreApplication::processEvents();

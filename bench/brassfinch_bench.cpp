@@ -267,7 +267,8 @@ int typeEnd(const QString &path)
     ShownPane shown;
     PaneControl &pane = shown.pane;
     benchpane::open(pane, path);
-    pane.SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    pane.select(pane.byteCount(), pane.byteCount());
+    pane.ensureCaretVisible();
     pane.setFocus();
     paintNow(pane, shown.probe);
     const qint64 before = benchpane::byteCount(pane);
@@ -301,7 +302,7 @@ int syncTick(const QString &path)
 
     ScrollSynchroniser sync(left, right, [] { return SwitchState::On; });
     emit left->focusReceived();
-    const int lines = static_cast<int>(left->SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT));
+    const int lines = static_cast<int>(left->document().lineCount());
     std::vector<double> times;
     for (int run = 0; run < kRepeats; ++run) {
         // Far down on even runs, near the top on odd ones, so every tick really moves the follower.
@@ -340,14 +341,14 @@ int findEnd(const QString &path)
         bar->setQuery(QString::fromUtf8(kNeedle), options);
         std::vector<double> times;
         for (int run = 0; run < kRepeats; ++run) {
-            pane->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0ul);
+            pane->select(0, 0);
             paintNow(*pane, probe);
             QElapsedTimer timer;
             timer.start();
             bar->findNext();
             paintNow(*pane, probe);
             times.push_back(msSince(timer));
-            const long found = pane->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
+            const qint64 found = pane->editor().selection().start;
             if (found + 200 < length || !bar->message().isEmpty()) // the last line is far shorter
                 fail("the word was not found in the last line");
         }
@@ -486,10 +487,11 @@ int roundTrip(const QString &path, const QString &copy)
     benchpane::open(pane, path);
     paintNow(pane, shown.probe);
     const double opened = msSince(timer);
-    pane.SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    pane.select(pane.byteCount(), pane.byteCount());
+    pane.ensureCaretVisible();
     paintNow(pane, shown.probe);
     const QPoint end = pane.scrollPosition();
-    const long lastLine = pane.SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE);
+    const qint64 lastLine = pane.firstVisibleLine();
     pane.setScrollPosition({0, 0});
     paintNow(pane, shown.probe);
     if (end.y() <= 0 || lastLine <= 0 || pane.scrollPosition() != QPoint(0, 0))

@@ -6,17 +6,15 @@
 
 namespace {
 
-using Sci = QsciScintillaBase;
-
-// After the engine scrolled the caret into view: a line that sits behind the covered bottom of
+// After the view scrolled the match into view: a line that sits behind the covered bottom of
 // the view, or outside it, comes to the middle of what stays visible.
 void keepLineClear(PaneControl &pane, qint64 line, int coveredHeight)
 {
     const int visibleHeight = pane.viewport()->height() - std::max(0, coveredHeight);
     const qint64 visible = std::max<qint64>(1, visibleHeight / std::max(1, pane.lineHeight()));
-    const qint64 first = pane.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE);
+    const qint64 first = pane.firstVisibleLine();
     if (line < first || line >= first + visible)
-        pane.SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(std::max<qint64>(0, line - visible / 2)));
+        pane.setFirstVisibleLine(std::max<qint64>(0, line - visible / 2));
 }
 
 } // namespace
@@ -25,8 +23,8 @@ FindOutcome findInPane(PaneControl &pane, const TextSearch &search, SearchDirect
 {
     const QByteArrayView text = pane.bytesView();
     const qint64 size = text.size();
-    const qint64 selectionStart = pane.SendScintilla(Sci::SCI_GETSELECTIONSTART);
-    const qint64 selectionEnd = pane.SendScintilla(Sci::SCI_GETSELECTIONEND);
+    const qint64 selectionStart = pane.editor().selection().start;
+    const qint64 selectionEnd = pane.editor().selection().end;
 
     FindOutcome outcome;
     TextMatch match;
@@ -48,21 +46,22 @@ FindOutcome findInPane(PaneControl &pane, const TextSearch &search, SearchDirect
     if (!match.found())
         return outcome;
     outcome.found = true;
-    pane.SendScintilla(Sci::SCI_SETSEL, static_cast<unsigned long>(match.start), static_cast<long>(match.end()));
-    pane.SendScintilla(Sci::SCI_SCROLLRANGE, static_cast<unsigned long>(match.end()), static_cast<long>(match.start));
-    keepLineClear(pane, pane.SendScintilla(Sci::SCI_LINEFROMPOSITION, static_cast<unsigned long>(match.start)),
-                  coveredHeight);
+    pane.select(match.start, match.end());
+    pane.ensureVisible(match.end());
+    pane.ensureVisible(match.start);
+    keepLineClear(pane, pane.document().lineOf(match.start), coveredHeight);
     return outcome;
 }
 
 qint64 lineCount(const PaneControl &pane)
 {
-    return pane.SendScintilla(Sci::SCI_GETLINECOUNT);
+    return pane.document().lineCount();
 }
 
 void goToLine(PaneControl &pane, qint64 line, int coveredHeight)
 {
     const qint64 index = std::clamp<qint64>(line, 1, lineCount(pane)) - 1;
-    pane.SendScintilla(Sci::SCI_GOTOLINE, static_cast<unsigned long>(index));
+    pane.select(pane.document().lineStart(index), pane.document().lineStart(index));
+    pane.ensureCaretVisible();
     keepLineClear(pane, index, coveredHeight);
 }

@@ -5,7 +5,7 @@
 PaneFileStatus::PaneFileStatus(PaneControl &pane)
     : QObject(&pane), m_pane(pane), m_engineEdited(pane.isModified())
 {
-    connect(&pane, &QsciScintilla::modificationChanged, this, &PaneFileStatus::setEngineEdited);
+    connect(&pane, &PaneControl::modificationChanged, this, &PaneFileStatus::setEngineEdited);
 }
 
 PaneFileStatus *PaneFileStatus::of(PaneControl &pane)

@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
     # build
-    cmake ninja-build g++ qt6-base-dev libqscintilla2-qt6-dev
+    cmake ninja-build g++ qt6-base-dev
     # run: the icon renderer, "Arial" (metric-compatible), opening folders and web pages
     libqt6svg6 fonts-liberation2 xdg-utils
 )

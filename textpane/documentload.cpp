@@ -1,227 +1,282 @@
+// A load, in order:
+//  1. On the window's thread: the file is opened, its size measured against the memory left, and
+//     a buffer mapped for the whole of it (nothing touched yet).
+//  2. The reader reads the file straight into that buffer, stretch by stretch, up to its end (a
+//     pipe or a growing file makes the buffer grow, its pages moved rather than copied), and shows
+//     each stretch to the inspector (the encoding scan).
+//  3. The indexer follows behind it on the other core and indexes the lines of each stretch.
+//  4. At the end the reader checks that the file is still the one it began to read.
+//  5. On the window's thread: the buffer and its index become a document, handed to the pane.
+// A load given up at any point leaves the workers to end on their own; they own all they touch.
+
 #include "textpane/documentload.h"
 
 #include "platform/failure.h"
 #include "platform/loadprogress.h"
 #include "platform/memoryroom.h"
+#include "platform/quietwait.h"
 #include "platform/regularfile.h"
-#include "textpane/engineloader.h"
+#include "textpane/bigbuffer.h"
+#include "textpane/lineindex.h"
 #include "textpane/panecontrol.h"
+#include "textpane/textdocument.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstddef>
-#include <cstring>
-
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
 
 namespace {
 
-constexpr qint64 kChunkSize = 4 * 1024 * 1024;
-constexpr qint64 kSmallestChunk = 4096;
-constexpr int kChunksInFlight = 3;
+constexpr qint64 kStretch = 4 * 1024 * 1024;
+// Room a pipe's buffer starts with; it doubles as it fills.
+constexpr qint64 kPipeRoom = 16 * 1024 * 1024;
+// Room beyond a file's size, so that one that grew a little while it was read needs no regrowth.
+constexpr qint64 kGrowthRoom = 64 * 1024;
 constexpr int kTickMs = 50;
 // How much of a file's old end is compared again when it grew while it was read.
 constexpr qint64 kTailSize = 4096;
 
 } // namespace
 
-DocumentLoad::DocumentLoad(PaneControl &pane, const QString &path, Inspect inspect)
-    : m_pane(pane), m_maker(std::make_unique<QsciScintillaBase>()), m_fileName(QFileInfo(path).fileName()),
-      m_inspect(std::move(inspect))
+struct DocumentLoad::Work
 {
-    // Only a regular file or a pipe is read, and up to its end rather than its size: a file
-    // under /proc says 0 and still holds text.
-    m_file = std::make_unique<platform::RegularFile>(path, platform::RegularFile::Pipes::Read);
-    // A file that cannot fit is refused before a byte is read, so the panes stay as they are
-    // rather than the program being ended by the kernel part-way. What gives no size (a pipe, a
-    // file under /proc) is measured against the memory left as it comes in.
-    m_room = platform::memoryRoom(platform::SystemMemorySources());
-    const qint64 needed = memoryToTake(m_file->size());
-    if (m_file->size() > 0 && !m_room.allows(needed))
-        throw platform::Failure(m_room.refusal(needed, QStringLiteral("Opening it")));
-    // A pipe tells no size: it gets whole chunks.
-    const qint64 chunk = m_file->isPipe() ? kChunkSize : std::clamp<qint64>(m_file->size(), kSmallestChunk, kChunkSize);
-    for (int i = 0; i < kChunksInFlight; ++i)
-        m_empty.emplace_back(chunk, Qt::Uninitialized);
-    m_feeder = std::thread([this] { feed(); });
-    m_reader = std::thread([this] { read(); });
-}
+    std::unique_ptr<platform::RegularFile> file;
+    platform::MemoryRoom room; ///< what the text may take, as the load began
+    BigBuffer text;
+    LineIndex index;
+    QByteArray tail; ///< by the reader: the bytes before the end as opened
 
-DocumentLoad::~DocumentLoad()
-{
-    stop();
-    if (m_loader)
-        engine::release(m_loader);
-}
+    std::mutex inspecting; ///< held while the inspector runs, so a load given up can drop it
+    Inspect inspect;
 
-qint64 DocumentLoad::memoryToTake(qint64 read) const
-{
-    // Past the room it was made with (a pipe, a file that grows), the engine's buffer grows by
-    // copying itself, and holds the old copy and the new one for a moment.
-    const qint64 held = PaneControl::memoryToHold(read + kChunksInFlight * kChunkSize);
-    return read > m_file->size() ? 2 * held : held;
-}
+    std::mutex lock; // everything below, bar the atomics
+    std::condition_variable changed;
+    qint64 read = 0;    ///< bytes in the buffer
+    qint64 indexed = 0; ///< bytes in the index
+    bool readEnded = false;
+    int running = 2;
+    std::exception_ptr failure;
+    platform::QuietWait *waiter = nullptr; ///< the window's thread, while it waits
 
-void DocumentLoad::keepTail(QByteArrayView chunk, qint64 at)
-{
-    // The bytes before the end the file had when it was opened, as they were read.
-    const qint64 from = std::max<qint64>(m_file->size() - kTailSize, 0);
-    const qint64 first = std::max(from, at);
-    const qint64 last = std::min<qint64>(m_file->size(), at + chunk.size());
-    if (first < last)
-        m_tail.append(chunk.sliced(first - at, last - first));
-}
+    std::atomic<bool> stop{false};
+    std::atomic<qint64> done{0};
+    std::atomic<bool> finished{false};
 
-void DocumentLoad::refuseIfChanged() const
-{
-    // A file cut short, written over or replaced while it was read gives a text that is neither
-    // the old file nor the new one, so none of it reaches the pane. A file that only grew (a log
-    // written to) still begins with the bytes that were read, which its old end shows.
-    const platform::RegularFile::Change change = m_file->changeSinceOpened();
-    const qint64 from = std::max<qint64>(m_file->size() - kTailSize, 0);
-    if (change == platform::RegularFile::Change::Other
-        || (change == platform::RegularFile::Change::Grew && m_file->bytesAt(from, m_tail.size()) != m_tail))
-        throw platform::Failure(QStringLiteral("The file changed while it was being read, so none of it was loaded."));
-}
+    void readAll();
+    void indexAll();
+    void fail();
+    void ended();
+    void giveUp();
+    void keepTail(QByteArrayView stretch, qint64 at);
+    void refuseIfChanged() const;
+};
 
-void DocumentLoad::read()
+void DocumentLoad::Work::readAll()
 {
     try {
         for (;;) {
-            QByteArray chunk;
-            {
-                std::unique_lock lock(m_lock);
-                m_changed.wait(lock, [this] { return m_stop || !m_empty.empty(); });
-                if (m_stop)
+            const qint64 at = read; // only this thread moves it
+            if (text.capacity() - at < kStretch / 4) {
+                // The buffer may move as it grows: the indexer must be between two stretches.
+                std::unique_lock held(lock);
+                changed.wait(held, [this] { return stop || indexed == read; });
+                if (stop)
                     break;
-                chunk = std::move(m_empty.back());
-                m_empty.pop_back();
+                if (!text.reserve(std::max(2 * text.capacity(), at + kStretch)))
+                    throw platform::outOfMemory();
             }
-            chunk.resize(chunk.capacity());
-            // A pipe gives at most its buffer at a time: the chunk is filled, so the engine is
-            // fed, and the memory measured, in whole chunks.
-            qint64 got = 0;
-            for (qint64 last = -1; got < chunk.size() && last != 0 && (got == 0 || m_file->isPipe());) {
-                last = m_file->read(chunk.data() + got, chunk.size() - got, &m_stop);
-                got += last;
-            }
+            const qint64 got = file->read(text.data() + at, std::min(kStretch, text.capacity() - at), &stop);
+            if (stop)
+                break;
             if (got == 0) {
                 refuseIfChanged();
                 break;
             }
-            keepTail(QByteArrayView(chunk).first(got), m_read);
-            m_read += got;
-            const qint64 needed = memoryToTake(m_read);
-            if (!m_room.allows(needed))
-                throw platform::Failure(m_room.refusal(needed, QStringLiteral("Reading it")));
-            chunk.resize(got);
-            if (m_inspect)
-                m_inspect(chunk);
-            std::lock_guard lock(m_lock);
-            m_full.push_back(std::move(chunk));
-            m_changed.notify_all();
+            const QByteArrayView stretch(text.data() + at, got);
+            keepTail(stretch, at);
+            const qint64 needed = PaneControl::memoryToHold(at + got);
+            if (!room.allows(needed))
+                throw platform::Failure(room.refusal(needed, QStringLiteral("Reading it")));
+            {
+                std::lock_guard held(inspecting);
+                if (inspect && !stop)
+                    inspect(stretch);
+            }
+            std::lock_guard held(lock);
+            read = at + got;
+            done = read;
+            changed.notify_all();
         }
     } catch (...) {
         fail();
     }
-    std::lock_guard lock(m_lock);
-    m_readEnded = true;
-    m_changed.notify_all();
+    std::lock_guard held(lock);
+    readEnded = true;
+    changed.notify_all();
 }
 
-void DocumentLoad::feed()
+void DocumentLoad::Work::indexAll()
 {
     try {
-        // Created here, so that the engine's clearing of the room for the whole text overlaps the
-        // first reads. The engine resets the map of shown lines of the view a loader is made
-        // through, so it is made through a view of its own that is never shown, never the pane:
-        // the window goes on painting the pane meanwhile.
-        m_loader = reinterpret_cast<engine::Loader *>(PaneControl::createLoader(*m_maker, m_file->size()));
-        if (!m_loader)
-            throw platform::outOfMemory();
         for (;;) {
-            QByteArray chunk;
+            qint64 from = 0, to = 0;
             {
-                std::unique_lock lock(m_lock);
-                m_changed.wait(lock, [this] { return m_stop || m_readEnded || !m_full.empty(); });
-                if (m_stop || m_full.empty())
+                std::unique_lock held(lock);
+                changed.wait(held, [this] { return stop || readEnded || read > indexed; });
+                if (stop || (readEnded && read == indexed))
                     break;
-                chunk = std::move(m_full.front());
-                m_full.pop_front();
+                from = indexed;
+                to = read;
             }
-            if (engine::addData(m_loader, chunk.constData(), chunk.size()) != 0)
-                throw platform::outOfMemory();
-            m_done += chunk.size();
-            std::lock_guard lock(m_lock);
-            m_empty.push_back(std::move(chunk));
-            m_changed.notify_all();
+            index.add(QByteArrayView(text.data() + from, to - from));
+            std::lock_guard held(lock);
+            indexed = to;
+            changed.notify_all();
         }
     } catch (...) {
         fail();
     }
-    m_finished = true;
-    m_wait.wake();
 }
 
-void DocumentLoad::fail()
+void DocumentLoad::Work::fail()
 {
-    std::lock_guard lock(m_lock);
-    if (!m_failure)
-        m_failure = std::current_exception();
-    m_stop = true;
-    m_changed.notify_all();
+    std::lock_guard held(lock);
+    if (!failure)
+        failure = std::current_exception();
+    stop = true;
+    changed.notify_all();
 }
 
-void DocumentLoad::stop()
+void DocumentLoad::Work::ended()
+{
+    std::lock_guard held(lock);
+    if (--running > 0)
+        return;
+    finished = true;
+    if (waiter)
+        waiter->wake();
+}
+
+void DocumentLoad::Work::giveUp()
 {
     {
-        std::lock_guard lock(m_lock);
-        m_stop = true;
-        m_changed.notify_all();
+        std::lock_guard held(lock);
+        stop = true;
+        waiter = nullptr;
+        changed.notify_all();
     }
-    if (m_reader.joinable())
-        m_reader.join();
-    if (m_feeder.joinable())
-        m_feeder.join();
+    // What the inspector looks at belongs to the caller: once this returns it is never called.
+    std::lock_guard held(inspecting);
+    inspect = nullptr;
+}
+
+void DocumentLoad::Work::keepTail(QByteArrayView stretch, qint64 at)
+{
+    // The bytes before the end the file had when it was opened, as they were read.
+    const qint64 from = std::max<qint64>(file->size() - kTailSize, 0);
+    const qint64 first = std::max(from, at);
+    const qint64 last = std::min<qint64>(file->size(), at + stretch.size());
+    if (first < last)
+        tail.append(stretch.sliced(first - at, last - first));
+}
+
+void DocumentLoad::Work::refuseIfChanged() const
+{
+    // A file cut short, written over or replaced while it was read gives a text that is neither
+    // the old file nor the new one, so none of it reaches the pane. A file that only grew (a log
+    // written to) still begins with the bytes that were read, which its old end shows.
+    const platform::RegularFile::Change change = file->changeSinceOpened();
+    const qint64 from = std::max<qint64>(file->size() - kTailSize, 0);
+    if (change == platform::RegularFile::Change::Other
+        || (change == platform::RegularFile::Change::Grew && file->bytesAt(from, tail.size()) != tail))
+        throw platform::Failure(QStringLiteral("The file changed while it was being read, so none of it was loaded."));
+}
+
+DocumentLoad::DocumentLoad(PaneControl &pane, const QString &path, Inspect inspect)
+    : m_pane(pane), m_fileName(QFileInfo(path).fileName()), m_work(std::make_shared<Work>())
+{
+    Work &work = *m_work;
+    // Only a regular file or a pipe is read, and up to its end rather than its size: a file
+    // under /proc says 0 and still holds text.
+    work.file = std::make_unique<platform::RegularFile>(path, platform::RegularFile::Pipes::Read);
+    // A file that cannot fit is refused before a byte is read, so the panes stay as they are
+    // rather than the program being ended by the kernel part-way. What gives no size (a pipe, a
+    // file under /proc) is measured against the memory left as it comes in.
+    work.room = platform::memoryRoom(platform::SystemMemorySources());
+    const qint64 size = work.file->size();
+    const qint64 needed = PaneControl::memoryToHold(size);
+    if (size > 0 && !work.room.allows(needed))
+        throw platform::Failure(work.room.refusal(needed, QStringLiteral("Opening it")));
+    work.text = BigBuffer(work.file->isPipe() || size == 0 ? kPipeRoom : size + kGrowthRoom);
+    if (work.text.isNull())
+        throw platform::outOfMemory();
+    work.inspect = std::move(inspect);
+    std::thread([work = m_work] {
+        work->indexAll();
+        work->ended();
+    }).detach();
+    std::thread([work = m_work] {
+        work->readAll();
+        work->ended();
+    }).detach();
+}
+
+DocumentLoad::~DocumentLoad()
+{
+    m_work->giveUp();
+}
+
+qint64 DocumentLoad::bytesRead() const
+{
+    return m_work->done;
 }
 
 bool DocumentLoad::finish(platform::LoadProgress *progress, const std::function<void()> &vet)
 {
+    Work &work = *m_work;
     bool stopped = false;
     if (progress)
-        progress->begin(m_fileName, m_file->size());
-    m_wait.run([this] { return m_finished.load(); }, [&] {
-        if (progress && !progress->advance(m_done)) {
+        progress->begin(m_fileName, work.file->size());
+    platform::QuietWait wait;
+    {
+        std::lock_guard held(work.lock);
+        work.waiter = &wait;
+    }
+    wait.run([&] { return stopped || work.finished.load(); }, [&] {
+        if (progress && !progress->advance(work.done))
             stopped = true;
-            stop();
-        }
     }, kTickMs);
     // A last report when the read is complete: a Cancel pressed at its very end counts too.
-    if (progress && !stopped && !progress->advance(m_done))
+    if (progress && !stopped && !progress->advance(work.done))
         stopped = true;
-    stop();
+    {
+        std::lock_guard held(work.lock);
+        work.waiter = nullptr;
+    }
     if (progress)
         progress->end();
-    m_file.reset();
-    if (vet && !stopped && !m_failure) {
-        try {
-            vet();
-        } catch (...) {
-            m_failure = std::current_exception();
-        }
-    }
-
-    engine::Loader *loader = std::exchange(m_loader, nullptr);
-    if (stopped || m_failure) {
-        if (loader)
-            engine::release(loader);
-        // A failed read leaves the text the pane had; only a load the user stopped empties it.
-        if (m_failure)
-            std::rethrow_exception(m_failure);
+    if (stopped) {
+        work.giveUp();
         m_pane.adoptDocument(nullptr);
         return false;
     }
-    m_pane.adoptDocument(engine::toDocument(loader));
+    // Both workers have ended: what they held is the window's thread's now.
+    if (vet && !work.failure) {
+        try {
+            vet();
+        } catch (...) {
+            work.failure = std::current_exception();
+        }
+    }
+    if (work.failure)
+        std::rethrow_exception(work.failure);
+    work.file.reset();
+    work.text.setSize(work.read);
+    m_pane.adoptDocument(std::make_shared<TextDocument>(std::move(work.text), std::move(work.index)));
     return true;
 }

@@ -2,28 +2,19 @@
 
 #include "platform/failure.h"
 #include "platform/memoryroom.h"
-#include "platform/regularfile.h"
+#include "textpane/bigbuffer.h"
 #include "textpane/documentload.h"
-#include "textpane/engineloader.h"
+#include "textpane/lineindex.h"
 #include "textpane/paneaccessible.h"
+#include "textpane/textdocument.h"
 
 #include <QFocusEvent>
 #include <QFont>
 
-#include <algorithm>
 #include <cstring>
-#include <limits>
+#include <new>
 
 namespace {
-
-// Room beyond the text a document is created with: the carriage return every open appends,
-// the terminator the engine adds when the text is read whole, and a first stretch of typing.
-// Without it the first key typed after a load makes the engine regrow the whole document.
-constexpr qint64 kSpareRoom = 64 * 1024;
-
-// Styles are never used (plain text only) and large positions let a pane hold more than 2 GB.
-constexpr long kDocumentOptions = QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE
-                                  | QsciScintillaBase::SC_DOCUMENTOPTION_TEXT_LARGE;
 
 // Texts up to this size are set without asking how much memory is left.
 constexpr qint64 kUncheckedSize = 16 * 1024 * 1024;
@@ -31,53 +22,41 @@ constexpr qint64 kUncheckedSize = 16 * 1024 * 1024;
 } // namespace
 
 PaneControl::PaneControl(QWidget *parent)
-    : QsciScintilla(parent)
+    : TextView(parent)
 {
     installPaneAccessibility();
 
     QFont font(QStringLiteral("Arial"), 9);
     font.setBold(true);
     setFont(font);
-    setPaper(palette().color(QPalette::Base));
-    setWrapMode(WrapNone);
-    for (int margin = 0; margin < 5; ++margin)
-        setMarginWidth(margin, 0);
-    setCaretLineVisible(false);
-    setBraceMatching(NoBraceMatch);
-    setAutoIndent(false);
-
-    // Nothing listens to modification events; with them on, every insertion would also pay for
-    // the notifications' bookkeeping.
-    SendScintilla(SCI_SETMODEVENTMASK, 0ul);
-    SendScintilla(SCI_SETSCROLLWIDTH, 1ul);
-    SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1ul);
-    // Laying a line out measures all of it; the layouts of the lines in view are kept, so a very
-    // long line is measured once rather than on every scroll step (measured: 2 s a step on a
-    // 1 MB line with only the caret's line kept, 0.1 s with the page's).
-    SendScintilla(SCI_SETLAYOUTCACHE, static_cast<unsigned long>(SC_CACHE_PAGE));
     viewport()->setMouseTracking(true);
     // A click gives the focus to the first control up from the clicked one that takes focus on
     // a click, so a click on a scroll bar would focus the pane and make it lead. A click into the
-    // text focuses the pane all the same, through the editor's own press handling.
+    // text focuses the pane all the same, through the view's own press handling.
     setFocusPolicy(Qt::TabFocus);
-
-    beginDocument(0);
-    endDocument();
+    attach(std::make_shared<TextDocument>());
 }
 
 QByteArray PaneControl::bytes() const
 {
-    return bytesView().toByteArray();
+    try {
+        return document().bytes();
+    } catch (const std::bad_alloc &) {
+        throw platform::outOfMemory();
+    }
 }
 
 QByteArrayView PaneControl::bytesView() const
 {
-    const qint64 size = byteCount();
-    if (size == 0)
-        return {};
-    const auto *data = reinterpret_cast<const char *>(
-        SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
-    return QByteArrayView(data, size);
+    bool contiguous = false;
+    const QByteArrayView whole = document().contiguousView(&contiguous);
+    if (contiguous)
+        return whole;
+    if (!m_gatheredValid) {
+        m_gathered = bytes();
+        m_gatheredValid = true;
+    }
+    return m_gathered;
 }
 
 void PaneControl::setBytes(QByteArrayView bytes)
@@ -87,43 +66,44 @@ void PaneControl::setBytes(QByteArrayView bytes)
     // left first: overcommit would let it seem to fit, and the kernel end the program later.
     if (bytes.size() > kUncheckedSize)
         platform::ensureMemoryFor(memoryToHold(bytes.size()), QStringLiteral("Holding the text"));
-    auto *loader = static_cast<engine::Loader *>(createLoader(bytes.size()));
-    if (!loader) {
-        keepDocument();
+    BigBuffer text(bytes.size());
+    if (text.isNull() && !bytes.isEmpty())
+        throw platform::outOfMemory();
+    try {
+        if (!bytes.isEmpty())
+            std::memcpy(text.data(), bytes.data(), static_cast<size_t>(bytes.size()));
+        text.setSize(bytes.size());
+        LineIndex index(QByteArrayView(text.data(), text.size()));
+        adoptDocument(std::make_shared<TextDocument>(std::move(text), std::move(index)));
+    } catch (const std::bad_alloc &) {
         throw platform::outOfMemory();
     }
-    if (!bytes.isEmpty() && engine::addData(loader, bytes.data(), bytes.size()) != 0) {
-        engine::release(loader);
-        keepDocument();
-        throw platform::outOfMemory();
-    }
-    adoptDocument(engine::toDocument(loader));
 }
 
 void PaneControl::takeBytesOf(PaneControl &other)
 {
-    const long document = other.SendScintilla(SCI_GETDOCPOINTER);
-    SendScintilla(SCI_ADDREFDOCUMENT, 0ul, document);
-    other.beginDocument(0);
-    other.endDocument();
-    showDocument(document);
-    endDocument();
+    attach(other.sharedDocument());
+    other.attach(std::make_shared<TextDocument>());
+}
+
+void PaneControl::shareDocumentOf(const PaneControl &other)
+{
+    attach(other.sharedDocument());
 }
 
 void PaneControl::appendBytes(QByteArrayView bytes)
 {
-    const bool wasEmpty = byteCount() == 0;
-    SendScintilla(SCI_SETUNDOCOLLECTION, 0ul);
-    appendRaw(bytes.data(), bytes.size());
-    SendScintilla(SCI_EMPTYUNDOBUFFER);
-    SendScintilla(SCI_SETUNDOCOLLECTION, 1ul);
-    // The engine keeps a failed allocation to itself, as a status.
-    if (SendScintilla(SCI_GETSTATUS) != SC_STATUS_OK) {
-        SendScintilla(SCI_SETSTATUS, static_cast<unsigned long>(SC_STATUS_OK));
+    TextDocument &text = document();
+    const bool wasModified = text.isModified();
+    try {
+        text.insert(text.size(), bytes);
+    } catch (const std::bad_alloc &) {
         throw platform::outOfMemory();
     }
-    if (wasEmpty)
-        followLineEnds();
+    text.clearHistory();
+    text.setModified(wasModified);
+    if (text.size() == bytes.size())
+        editor().followLineEnds();
 }
 
 bool PaneControl::loadFile(const QString &path, platform::LoadProgress *progress)
@@ -134,45 +114,36 @@ bool PaneControl::loadFile(const QString &path, platform::LoadProgress *progress
 
 qint64 PaneControl::byteCount() const
 {
-    return static_cast<qint64>(SendScintilla(SCI_GETLENGTH));
+    return document().size();
 }
 
-QPoint PaneControl::scrollPosition() const
+void PaneControl::select(qint64 anchor, qint64 caret)
 {
-    // A point counts in int: past some 130 million lines it stays at the largest one rather than
-    // wrapping round to the top.
-    const qint64 y = static_cast<qint64>(SendScintilla(SCI_GETFIRSTVISIBLELINE)) * lineHeight();
-    return {static_cast<int>(SendScintilla(SCI_GETXOFFSET)),
-            static_cast<int>(std::min<qint64>(y, std::numeric_limits<int>::max()))};
+    editor().setSelection(anchor, caret);
+    viewport()->update();
+    emit selectionChanged();
 }
 
-void PaneControl::setScrollPosition(QPoint position)
+bool PaneControl::isModified() const
 {
-    // The follower is told its place on every tick, mostly the place it has; the engine would
-    // draw the whole view again for it (with a very long line in view, most of a core).
-    const long x = std::max(0, position.x());
-    const long line = std::max(0, position.y()) / std::max(1, lineHeight());
-    if (SendScintilla(SCI_GETXOFFSET) != x)
-        SendScintilla(SCI_SETXOFFSET, static_cast<unsigned long>(x));
-    if (SendScintilla(SCI_GETFIRSTVISIBLELINE) != line)
-        SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(line));
+    return document().isModified();
 }
 
-int PaneControl::lineHeight() const
+void PaneControl::setModified(bool modified)
 {
-    return static_cast<int>(SendScintilla(SCI_TEXTHEIGHT, 0ul));
+    document().setModified(modified);
 }
 
 void PaneControl::focusInEvent(QFocusEvent *event)
 {
-    QsciScintilla::focusInEvent(event);
+    TextView::focusInEvent(event);
     emit focusReceived();
 }
 
 void PaneControl::mouseMoveEvent(QMouseEvent *event)
 {
     emit pointerMoved();
-    QsciScintilla::mouseMoveEvent(event);
+    TextView::mouseMoveEvent(event);
 }
 
 bool PaneControl::focusNextPrevChild(bool next)
@@ -181,87 +152,29 @@ bool PaneControl::focusNextPrevChild(bool next)
     return QWidget::focusNextPrevChild(next);
 }
 
-void PaneControl::beginDocument(qint64 capacity)
+void PaneControl::adoptDocument(std::shared_ptr<TextDocument> document)
 {
-    // A fresh document per content frees the old one whole and starts with an empty history;
-    // it is created at its final size, so the appends never move the text.
-    const long document = SendScintilla(SCI_CREATEDOCUMENT, static_cast<unsigned long>(capacity + kSpareRoom),
-                                        kDocumentOptions);
-    showDocument(document);
+    attach(document ? std::move(document) : std::make_shared<TextDocument>());
 }
 
-void *PaneControl::createLoader(QsciScintillaBase &view, qint64 size)
+void PaneControl::attach(std::shared_ptr<TextDocument> document)
 {
-    return reinterpret_cast<void *>(
-        view.SendScintilla(SCI_CREATELOADER, static_cast<unsigned long>(size + kSpareRoom), kDocumentOptions));
-}
-
-void PaneControl::adoptDocument(void *document)
-{
-    if (!document) {
-        beginDocument(0);
-    } else {
-        showDocument(reinterpret_cast<long>(document));
-    }
-    endDocument();
-}
-
-void PaneControl::keepDocument()
-{
-    // Making a loader resets the view's map of which lines are shown; attaching the document
-    // anew rebuilds it. The caret, the selection and the scroll position go back where they were.
-    const long document = SendScintilla(SCI_GETDOCPOINTER);
-    const long anchor = SendScintilla(SCI_GETANCHOR);
-    const long caret = SendScintilla(SCI_GETCURRENTPOS);
-    const QPoint at = scrollPosition();
-    SendScintilla(SCI_ADDREFDOCUMENT, 0ul, document);
-    SendScintilla(SCI_SETDOCPOINTER, 0ul, 0l);
-    SendScintilla(SCI_SETDOCPOINTER, 0ul, document);
-    SendScintilla(SCI_RELEASEDOCUMENT, 0ul, document);
-    SendScintilla(SCI_SETCODEPAGE, static_cast<unsigned long>(SC_CP_UTF8));
-    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(anchor), caret);
-    setScrollPosition(at);
-}
-
-void PaneControl::showDocument(long document)
-{
-    SendScintilla(SCI_SETDOCPOINTER, 0ul, document);
-    // The pane's reference keeps the document; the one its creation gave is dropped.
-    SendScintilla(SCI_RELEASEDOCUMENT, 0ul, document);
-    SendScintilla(SCI_SETCODEPAGE, static_cast<unsigned long>(SC_CP_UTF8));
-    SendScintilla(SCI_SETUNDOCOLLECTION, 0ul);
-}
-
-void PaneControl::appendRaw(const char *data, qint64 size)
-{
-    if (size > 0)
-        SendScintilla(SCI_APPENDTEXT, static_cast<unsigned long>(size), data);
-}
-
-void PaneControl::endDocument()
-{
-    SendScintilla(SCI_SETUNDOCOLLECTION, 1ul);
-    SendScintilla(SCI_EMPTYUNDOBUFFER);
-    SendScintilla(SCI_SETSAVEPOINT);
-    SendScintilla(SCI_GOTOPOS, 0ul);
-    followLineEnds();
-}
-
-void PaneControl::followLineEnds()
-{
+    const std::shared_ptr<TextDocument> old = sharedDocument();
+    if (old == document)
+        return;
+    if (old)
+        disconnect(old.get(), nullptr, this, nullptr);
+    const bool wasModified = old && old->isModified();
+    setDocument(document);
+    m_gatheredValid = false;
+    m_gathered.clear();
+    connect(document.get(), &TextDocument::changed, this, [this] {
+        m_gatheredValid = false;
+        m_gathered.clear();
+    });
+    connect(document.get(), &TextDocument::modificationChanged, this, &PaneControl::modificationChanged);
     // Enter continues the line ends of the text's first line end; without one, this platform's.
-    const qint64 size = byteCount();
-    const auto *data = size ? reinterpret_cast<const char *>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER))
-                            : nullptr;
-    // Only a carriage return before the first line feed counts, so the search for one stops
-    // there: a large text without any is not read to its end twice.
-    const auto find = [](const char *from, qint64 length, char c) {
-        return length > 0 ? static_cast<const char *>(std::memchr(from, c, static_cast<size_t>(length))) : nullptr;
-    };
-    const char *lf = find(data, size, '\n');
-    const char *cr = find(data, lf ? lf - data : size, '\r');
-    long mode = SC_EOL_LF;
-    if (cr)
-        mode = (cr + 1 != data + size && cr[1] == '\n') ? SC_EOL_CRLF : SC_EOL_CR;
-    SendScintilla(SCI_SETEOLMODE, static_cast<unsigned long>(mode));
+    editor().followLineEnds();
+    if (document->isModified() != wasModified)
+        emit modificationChanged(document->isModified());
 }

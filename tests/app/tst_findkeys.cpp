@@ -15,7 +15,6 @@
 
 #include <memory>
 
-using Sci = QsciScintillaBase;
 
 class FindKeysTest : public QObject
 {
@@ -68,9 +67,9 @@ private slots:
         run(script);
         PaneControl *searched = pane == 1 ? m_form->RichTextBox1 : m_form->RichTextBox2;
         PaneControl *other = pane == 1 ? m_form->RichTextBox2 : m_form->RichTextBox1;
-        QTEST(int(searched->SendScintilla(Sci::SCI_GETSELECTIONSTART)), "start");
-        QTEST(int(searched->SendScintilla(Sci::SCI_GETSELECTIONEND)), "end");
-        QCOMPARE(other->SendScintilla(Sci::SCI_GETSELECTIONEND), 0);
+        QTEST(int(searched->editor().selection().start), "start");
+        QTEST(int(searched->editor().selection().end), "end");
+        QCOMPARE(other->editor().selection().end, 0);
         QTEST(m_bar->message(), "message");
         QWidget *focused = QApplication::focusWidget();
         QTEST(qobject_cast<QLineEdit *>(focused) ? QStringLiteral("input") : focused->objectName(), "focus");
@@ -90,7 +89,7 @@ private slots:
         left->setBytes(text);
         m_form->RichTextBox2->setBytes(text);
         run("^F needle Enter");
-        const qint64 first = left->SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE);
+        const qint64 first = left->firstVisibleLine();
         const int barTop = left->viewport()->mapFrom(m_form.get(), m_bar->pos()).y();
         QVERIFY2(first <= 300 && (300 - first + 1) * left->lineHeight() <= barTop,
                  qPrintable(QStringLiteral("line 300 not clear of the bar: first visible line %1").arg(first)));

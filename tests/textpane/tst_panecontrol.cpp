@@ -117,7 +117,7 @@ void TestPaneControl::failedLoadKeepsTheOldTextWithEveryLineShown()
         QVERIFY2(!failure.message().isEmpty(), "the failure carries the system's message");
     }
     QVERIFY2(pane.bytes() == lines, "a failed load leaves the old text");
-    QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, 998ul), 998);
+    QCOMPARE(pane.document().lineCount(), 1000);
 }
 
 void TestPaneControl::loadUnderWayOrDroppedLeavesTheShownTextWhole()
@@ -140,7 +140,7 @@ void TestPaneControl::loadUnderWayOrDroppedLeavesTheShownTextWhole()
         }
     }
     QVERIFY2(pane.bytes() == lines, "a dropped load leaves the old text");
-    QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, 998ul), 998);
+    QCOMPARE(pane.document().lineCount(), 1000);
 }
 
 void TestPaneControl::fileChangedWhileReadIsRefusedUnlessItOnlyGrew_data()
@@ -233,8 +233,8 @@ void TestPaneControl::stoppedLoadLeavesThePaneEmptyAndAFinishedOneAsIfNew()
 
     PaneControl pane;
     pane.setBytes("old");
-    pane.SendScintilla(QsciScintillaBase::SCI_INSERTTEXT, 2ul, "typed");
-    pane.SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 4ul);
+    pane.document().insert(2, "typed");
+    pane.select(4, 4);
     FakeLoadProgress progress;
     progress.stopAfter = stopAfter;
     const bool whole = pane.loadFile(path, &progress);
@@ -243,9 +243,9 @@ void TestPaneControl::stoppedLoadLeavesThePaneEmptyAndAFinishedOneAsIfNew()
     QCOMPARE(pane.bytes(), whole ? text : QByteArray());
     QCOMPARE(progress.begun, QStringList{"loaded.txt"});
     QCOMPARE(progress.ended, 1);
-    QVERIFY2(!pane.SendScintilla(QsciScintillaBase::SCI_CANUNDO), "a load leaves nothing to undo");
-    QVERIFY2(!pane.SendScintilla(QsciScintillaBase::SCI_GETMODIFY), "a load sets the save point");
-    QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS), 0);
+    QVERIFY2(!pane.document().canUndo(), "a load leaves nothing to undo");
+    QVERIFY2(!pane.isModified(), "a load sets the save point");
+    QCOMPARE(pane.editor().caret(), 0);
 }
 
 void TestPaneControl::appendAddsOnlyAtTheEnd()
@@ -331,11 +331,11 @@ void TestPaneControl::accessibleInterfaceIsOursWithNameRoleAndOffsets()
     QAccessibleTextInterface *text = iface->textInterface();
     QVERIFY(text);
     QCOMPARE(text->characterCount(), 23);
-    pane.SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 14ul);
+    pane.select(14, 14);
     QCOMPARE(text->cursorPosition(), 14);
     QCOMPARE(text->text(11, 17), QStringLiteral("second"));
     text->setCursorPosition(3);
-    QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS), 3l);
+    QCOMPARE(pane.editor().caret(), 3);
 }
 
 void TestPaneControl::accessibleOffsetsCountUtf16Units()
@@ -345,7 +345,7 @@ void TestPaneControl::accessibleOffsetsCountUtf16Units()
     pane.setBytes("\xc3\xa9\n\xf0\x9f\x90\xa6x\nend");
     QAccessibleTextInterface *text = QAccessible::queryAccessibleInterface(&pane)->textInterface();
     QCOMPARE(text->characterCount(), QString::fromUtf8("\xc3\xa9\n\xf0\x9f\x90\xa6x\nend").size());
-    pane.SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 7ul); // after the bird
+    pane.select(7, 7); // after the bird
     QCOMPARE(text->cursorPosition(), 4);
     QCOMPARE(text->text(2, 5), QString::fromUtf8("\xf0\x9f\x90\xa6x"));
 }
