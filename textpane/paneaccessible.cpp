@@ -1,15 +1,29 @@
 #include "textpane/paneaccessible.h"
 
 #include "textpane/panecontrol.h"
+#include "textpane/textdocument.h"
+#include "textpane/utf8.h"
 
 #include <QAccessible>
 
 #include <algorithm>
-#include <limits>
 
 namespace {
 
-constexpr long kIndexKind = QsciScintillaBase::SC_LINECHARACTERINDEX_UTF16;
+// Lines offered beyond those in view, above and below.
+constexpr qint64 kLinesAround = 40;
+// The most bytes offered at once; a longer stretch is cut around the caret.
+constexpr qint64 kMostBytes = 256 * 1024;
+
+bool isContinuation(char byte)
+{
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
+QString decoded(const QByteArray &bytes)
+{
+    return decodeUtf8Bytewise(bytes);
+}
 
 } // namespace
 
@@ -39,16 +53,51 @@ PaneControl *PaneAccessible::pane() const
     return static_cast<PaneControl *>(widget());
 }
 
-namespace {
-
-// Offsets are ints to screen readers: past some two thousand million characters they stay at the
-// largest one rather than wrapping round to negative counts.
-int clampedOffset(long offset)
+PaneAccessible::Window PaneAccessible::window() const
 {
-    return static_cast<int>(std::clamp<long>(offset, 0, std::numeric_limits<int>::max()));
+    const PaneControl *p = pane();
+    const TextDocument &doc = p->document();
+    const qint64 caret = p->editor().caret();
+    const qint64 first = std::max<qint64>(0, std::min(p->firstVisibleLine(), doc.lineOf(caret)) - kLinesAround);
+    const qint64 last = std::max(p->firstVisibleLine() + p->visibleLineCount(), doc.lineOf(caret)) + kLinesAround;
+    Window w;
+    w.start = doc.lineStart(first);
+    w.end = last + 1 < doc.lineCount() ? doc.lineStart(last + 1) : doc.size();
+    if (w.end - w.start > kMostBytes) {
+        w.start = std::clamp(caret - kMostBytes / 2, w.start, w.end - kMostBytes);
+        w.end = w.start + kMostBytes;
+        // Cut between characters, never inside one.
+        for (int i = 0; i < 3 && w.start > 0 && isContinuation(doc.at(w.start)); ++i)
+            --w.start;
+        for (int i = 0; i < 3 && w.end < doc.size() && isContinuation(doc.at(w.end)); ++i)
+            ++w.end;
+    }
+    w.text = decoded(doc.bytes(w.start, w.end - w.start));
+    return w;
 }
 
-} // namespace
+int PaneAccessible::offsetOfPosition(qint64 position) const
+{
+    const Window w = window();
+    position = std::clamp(position, w.start, w.end);
+    return static_cast<int>(decoded(pane()->document().bytes(w.start, position - w.start)).size());
+}
+
+qint64 PaneAccessible::positionOfOffset(int offset) const
+{
+    const Window w = window();
+    offset = std::clamp<int>(offset, 0, static_cast<int>(w.text.size()));
+    // Walks the stretch as it was decoded: a character of two units is a four-byte sequence, a
+    // stray byte one unit.
+    const QByteArray bytes = pane()->document().bytes(w.start, w.end - w.start);
+    qint64 at = 0;
+    for (int units = 0; units < offset && at < bytes.size();) {
+        const int length = utf8SequenceLength(QByteArrayView(bytes).sliced(at));
+        at += std::max(length, 1);
+        units += length == 4 ? 2 : 1;
+    }
+    return w.start + at;
+}
 
 void *PaneAccessible::interface_cast(QAccessible::InterfaceType type)
 {
@@ -60,7 +109,7 @@ void *PaneAccessible::interface_cast(QAccessible::InterfaceType type)
 QString PaneAccessible::text(QAccessible::Text type) const
 {
     if (type == QAccessible::Value)
-        return QString::fromUtf8(pane()->bytes());
+        return window().text;
     if (type == QAccessible::Name && pane()->accessibleName().isEmpty())
         return pane()->objectName();
     return QAccessibleWidget::text(type);
@@ -69,50 +118,10 @@ QString PaneAccessible::text(QAccessible::Text type) const
 QAccessible::State PaneAccessible::state() const
 {
     QAccessible::State s = QAccessibleWidget::state();
-    s.editable = !pane()->isReadOnly();
+    s.editable = true;
     s.multiLine = true;
     s.selectableText = true;
     return s;
-}
-
-void PaneAccessible::ensureIndex() const
-{
-    // The engine keeps the index up to date across edits once the document has one; panes
-    // nobody reads aloud never pay for it. Each new content is a new document, so look each time.
-    if (!(pane()->SendScintilla(QsciScintillaBase::SCI_GETLINECHARACTERINDEX) & kIndexKind))
-        pane()->SendScintilla(QsciScintillaBase::SCI_ALLOCATELINECHARACTERINDEX,
-                              static_cast<unsigned long>(kIndexKind));
-}
-
-int PaneAccessible::offsetOfPosition(long position) const
-{
-    ensureIndex();
-    PaneControl *p = pane();
-    position = std::clamp<long>(position, 0, static_cast<long>(p->byteCount()));
-    const long line = p->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION,
-                                       static_cast<unsigned long>(position));
-    const long lineStart = p->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
-                                            static_cast<unsigned long>(line));
-    const long lineOffset = p->SendScintilla(QsciScintillaBase::SCI_INDEXPOSITIONFROMLINE,
-                                             static_cast<unsigned long>(line), kIndexKind);
-    const long within = p->SendScintilla(QsciScintillaBase::SCI_COUNTCODEUNITS,
-                                         static_cast<unsigned long>(lineStart), position);
-    return clampedOffset(lineOffset + within);
-}
-
-long PaneAccessible::positionOfOffset(int offset) const
-{
-    ensureIndex();
-    PaneControl *p = pane();
-    offset = std::clamp(offset, 0, characterCount());
-    const long line = p->SendScintilla(QsciScintillaBase::SCI_LINEFROMINDEXPOSITION,
-                                       static_cast<unsigned long>(offset), kIndexKind);
-    const long lineStart = p->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
-                                            static_cast<unsigned long>(line));
-    const long lineOffset = p->SendScintilla(QsciScintillaBase::SCI_INDEXPOSITIONFROMLINE,
-                                             static_cast<unsigned long>(line), kIndexKind);
-    return p->SendScintilla(QsciScintillaBase::SCI_POSITIONRELATIVECODEUNITS,
-                            static_cast<unsigned long>(lineStart), offset - lineOffset);
 }
 
 void PaneAccessible::selection(int selectionIndex, int *startOffset, int *endOffset) const
@@ -120,15 +129,14 @@ void PaneAccessible::selection(int selectionIndex, int *startOffset, int *endOff
     *startOffset = *endOffset = 0;
     if (selectionIndex != 0 || selectionCount() == 0)
         return;
-    *startOffset = offsetOfPosition(pane()->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
-    *endOffset = offsetOfPosition(pane()->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND));
+    const TextRange selected = pane()->editor().selection();
+    *startOffset = offsetOfPosition(selected.start);
+    *endOffset = offsetOfPosition(selected.end);
 }
 
 int PaneAccessible::selectionCount() const
 {
-    return pane()->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART)
-                   != pane()->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND)
-               ? 1 : 0;
+    return pane()->editor().hasSelection() ? 1 : 0;
 }
 
 void PaneAccessible::addSelection(int startOffset, int endOffset)
@@ -139,80 +147,56 @@ void PaneAccessible::addSelection(int startOffset, int endOffset)
 void PaneAccessible::removeSelection(int selectionIndex)
 {
     if (selectionIndex == 0)
-        pane()->SendScintilla(QsciScintillaBase::SCI_SETEMPTYSELECTION,
-                              static_cast<unsigned long>(pane()->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS)));
+        pane()->select(pane()->editor().caret(), pane()->editor().caret());
 }
 
 void PaneAccessible::setSelection(int selectionIndex, int startOffset, int endOffset)
 {
     if (selectionIndex == 0)
-        pane()->SendScintilla(QsciScintillaBase::SCI_SETSEL,
-                              static_cast<unsigned long>(positionOfOffset(startOffset)),
-                              positionOfOffset(endOffset));
+        pane()->select(positionOfOffset(startOffset), positionOfOffset(endOffset));
 }
 
 int PaneAccessible::cursorPosition() const
 {
-    return offsetOfPosition(pane()->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
+    return offsetOfPosition(pane()->editor().caret());
 }
 
 void PaneAccessible::setCursorPosition(int position)
 {
-    pane()->SendScintilla(QsciScintillaBase::SCI_GOTOPOS,
-                          static_cast<unsigned long>(positionOfOffset(position)));
+    const qint64 at = positionOfOffset(position);
+    pane()->select(at, at);
 }
 
 QString PaneAccessible::text(int startOffset, int endOffset) const
 {
-    const long start = positionOfOffset(startOffset);
-    const long end = positionOfOffset(endOffset);
-    if (end <= start)
-        return {};
-    const auto *data = reinterpret_cast<const char *>(
-        pane()->SendScintillaPtrResult(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
-    return QString::fromUtf8(data + start, end - start);
+    const QString whole = window().text;
+    startOffset = std::clamp<int>(startOffset, 0, static_cast<int>(whole.size()));
+    endOffset = std::clamp<int>(endOffset, startOffset, static_cast<int>(whole.size()));
+    return whole.mid(startOffset, endOffset - startOffset);
 }
 
 int PaneAccessible::characterCount() const
 {
-    ensureIndex();
-    PaneControl *p = pane();
-    const long lines = p->SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT);
-    const long lastLine = lines - 1;
-    const long lastStart = p->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
-                                            static_cast<unsigned long>(lastLine));
-    return clampedOffset(p->SendScintilla(QsciScintillaBase::SCI_INDEXPOSITIONFROMLINE,
-                                          static_cast<unsigned long>(lastLine), kIndexKind)
-                         + p->SendScintilla(QsciScintillaBase::SCI_COUNTCODEUNITS,
-                                            static_cast<unsigned long>(lastStart),
-                                            static_cast<long>(p->byteCount())));
+    return static_cast<int>(window().text.size());
 }
 
 QRect PaneAccessible::characterRect(int offset) const
 {
-    PaneControl *p = pane();
-    const long position = positionOfOffset(offset);
-    const int x = static_cast<int>(p->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0ul, position));
-    const int y = static_cast<int>(p->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0ul, position));
-    const QPoint topLeft = p->viewport()->mapToGlobal(QPoint(x, y));
-    return QRect(topLeft, QSize(std::max(1, p->fontMetrics().averageCharWidth()), p->lineHeight()));
+    const PaneControl *p = pane();
+    const QRect box = p->positionRect(positionOfOffset(offset));
+    return QRect(p->viewport()->mapToGlobal(box.topLeft()), box.size());
 }
 
 int PaneAccessible::offsetAtPoint(const QPoint &point) const
 {
-    PaneControl *p = pane();
-    const QPoint local = p->viewport()->mapFromGlobal(point);
-    const long position = p->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMPOINT,
-                                           static_cast<unsigned long>(std::max(0, local.x())),
-                                           static_cast<long>(std::max(0, local.y())));
-    return offsetOfPosition(position);
+    const PaneControl *p = pane();
+    return offsetOfPosition(p->positionAt(p->viewport()->mapFromGlobal(point)));
 }
 
 void PaneAccessible::scrollToSubstring(int startIndex, int endIndex)
 {
-    pane()->SendScintilla(QsciScintillaBase::SCI_SCROLLRANGE,
-                          static_cast<unsigned long>(positionOfOffset(endIndex)),
-                          positionOfOffset(startIndex));
+    pane()->ensureVisible(positionOfOffset(endIndex));
+    pane()->ensureVisible(positionOfOffset(startIndex));
 }
 
 QString PaneAccessible::attributes(int offset, int *startOffset, int *endOffset) const

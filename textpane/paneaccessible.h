@@ -5,16 +5,16 @@
 
 class PaneControl;
 
-/// Installs our accessibility factory for panes once. It must run after the text engine has
-/// installed its own: Qt asks the most recently installed factory first, and the engine's own
-/// interface would walk the document from its start on every view update.
+/// Installs our accessibility factory for panes once.
 void installPaneAccessibility();
 
 /// The factory that installPaneAccessibility() installs: our interface for every pane.
 QAccessibleInterface *paneAccessibleFactory(const QString &className, QObject *object);
 
-/// What screen readers see of a pane: its name, its role and its text, with offsets computed
-/// from a per-line index that exists only while someone asks.
+/// What screen readers see of a pane: its name, its role and its text. The text they are given
+/// is the stretch of whole lines around the view and the caret (bounded, so a pane of many
+/// gigabytes costs what a small one does, and its offsets never pass what an int holds); its
+/// offsets count UTF-16 units from the stretch's start, as QString does. It moves with the view.
 class PaneAccessible : public QAccessibleWidget, public QAccessibleTextInterface
 {
 public:
@@ -38,11 +38,18 @@ public:
     void scrollToSubstring(int startIndex, int endIndex) override;
     QString attributes(int offset, int *startOffset, int *endOffset) const override;
 
-    /// Offsets count UTF-16 units, as QString does.
-    int offsetOfPosition(long position) const;
-    long positionOfOffset(int offset) const;
+    /// The offset of a byte position (clamped into the stretch shown) and back.
+    int offsetOfPosition(qint64 position) const;
+    qint64 positionOfOffset(int offset) const;
 
 private:
+    /// The stretch of the text offered, decoded, with where each of its characters begins.
+    struct Window
+    {
+        qint64 start = 0;
+        qint64 end = 0;
+        QString text;
+    };
     PaneControl *pane() const;
-    void ensureIndex() const;
+    Window window() const;
 };
