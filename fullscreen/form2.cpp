@@ -231,17 +231,18 @@ bool Form2::Form_Unload()
 
 void Form2::giveTextsBack()
 {
-    // Each text goes back once per visit: after a failure only the ones still here are tried
-    // again. Replacing a text moves its pane's save point, so whether it was edited is taken first.
+    // The panes here show the main window's documents themselves, so the texts are there
+    // already; each pane lets go of its document, and says whether it was edited, once a visit.
     const std::pair<PaneControl *, PaneControl *> pairs[] = {{RichTextBox1, m_main.left}, {RichTextBox2, m_main.right}};
     for (int i = 0; i < 2; ++i) {
         if (m_givenBack[i])
             continue;
         const auto [own, main] = pairs[i];
         const bool edited = main->isModified() || own->isModified();
-        // Moved, not copied: the view's copy is not needed once the view closes, and a move
-        // cannot run short of memory however large the text.
-        main->takeBytesOf(*own);
+        if (own->sharedDocument() != main->sharedDocument())
+            main->takeBytesOf(*own);
+        else
+            own->setBytes({});
         m_givenBack[i] = true;
         m_edited[i] = edited;
     }
