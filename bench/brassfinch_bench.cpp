@@ -3,6 +3,7 @@
 //   brassfinch_bench make-log <path> <bytes> <seed>   log-like lines with some non-ASCII text;
 //                                                      the word "quokka" only in the last line
 //   brassfinch_bench make-line <path> <bytes>         one line, no line end
+//   brassfinch_bench make-short <path> <bytes>        two-byte lines ("a" and a line feed)
 //   brassfinch_bench baseline <file>       read in 4 MB chunks, decode to UTF-16, discard
 //   brassfinch_bench open <file>           load into a shown pane until it is painted
 //   brassfinch_bench long-line <file> [steps]  as open; also the paint alone and the median of
@@ -14,6 +15,9 @@
 //   brassfinch_bench startup <folder>      process start until the main window is first painted
 //   brassfinch_bench round-trip <file> <copy>  open, scroll to the last line and back, save to
 //                                          <copy>, and check it is the file plus one carriage return
+//   brassfinch_bench fullscreen <file>     the file in the main window's left pane; "Show Full
+//                                          Screen" until the view is painted, then Escape until
+//                                          the main window is; also the memory it grew by
 //   brassfinch_bench save-in-place <file> <target>  open, then save over <target> (made a copy of
 //                                          the file with a second name, so it is written in place
 //                                          behind a safety copy); the save alone is timed
@@ -24,6 +28,7 @@
 #include "app/form1.h"
 #include "bench/benchpane.h"
 #include "find/findbar.h"
+#include "fullscreen/form2.h"
 #include "panes/panefiles.h"
 #include "platform/qtplatform.h"
 #include "sync/scrollsynchroniser.h"
@@ -182,6 +187,17 @@ int makeLongLine(const char *path, qint64 bytes)
     const char piece[] = "a long line without end, with déjà vu and Grüße; ";
     for (qint64 written = 0; written + qint64(sizeof piece) - 1 <= bytes; written += sizeof piece - 1)
         out.add(piece, sizeof piece - 1);
+    return 0;
+}
+
+int makeShortLines(const char *path, qint64 bytes)
+{
+    FileWriter out(path);
+    const QByteArray block = QByteArrayLiteral("a\n").repeated(4096);
+    qint64 written = 0;
+    for (; written + block.size() <= bytes; written += block.size())
+        out.add(block.constData(), block.size());
+    out.add(block.constData(), (bytes - written) & ~qint64(1));
     return 0;
 }
 
@@ -545,6 +561,53 @@ int saveInPlace(const QString &path, const QString &target)
     return 0;
 }
 
+// The resident memory now, in megabytes.
+double rssMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        fail("cannot read the process status");
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+int fullScreen(const QString &path)
+{
+    platform::QtPlatform real;
+    const platform::Platform fromQt = real.platform();
+    benchpane::NoBoxes noBox;
+    NoShell shell;
+    Form1 window({fromQt.dialogs, noBox, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock,
+                  QCoreApplication::applicationDirPath(), fromQt.progress});
+    window.show();
+    benchpane::open(*window.RichTextBox1, path);
+    QCoreApplication::processEvents();
+    PaintProbe mainProbe(window.RichTextBox1->viewport());
+    paintNow(*window.RichTextBox1, mainProbe);
+    const double before = rssMb();
+
+    QElapsedTimer timer;
+    timer.start();
+    window.PushButton1_Click();
+    Form2 *view = window.fullScreenWindow();
+    if (!view || !view->isVisible() || view->RichTextBox1->byteCount() != window.RichTextBox1->byteCount())
+        fail("the full-screen view did not show the text");
+    PaintProbe viewProbe(view->RichTextBox1->viewport());
+    paintNow(*view->RichTextBox1, viewProbe);
+    const double entered = msSince(timer);
+    timer.start();
+    QTest::keyClick(view->RichTextBox1, Qt::Key_Escape);
+    if (view->isVisible() || !window.isVisible())
+        fail("Escape did not bring the main window back");
+    paintNow(*window.RichTextBox1, mainProbe);
+    const double left = msSince(timer);
+    report(entered + left, {{"enter_ms", entered}, {"leave_ms", left}, {"grew_mb", rssMb() - before}});
+    return 0;
+}
+
 int usage()
 {
     std::fprintf(stderr, "usage: brassfinch_bench <case> <file or folder> [...]; see the source's first lines\n");
@@ -562,6 +625,8 @@ int main(int argc, char *argv[])
         return makeLog(argv[2], QByteArray(argv[3]).toLongLong(), QByteArray(argv[4]).toUInt());
     if (mode == "make-line" && argc == 4)
         return makeLongLine(argv[2], QByteArray(argv[3]).toLongLong());
+    if (mode == "make-short" && argc == 4)
+        return makeShortLines(argv[2], QByteArray(argv[3]).toLongLong());
 
     QApplication application(argc, argv);
     const QString path = QString::fromLocal8Bit(argv[2]);
@@ -575,6 +640,7 @@ int main(int argc, char *argv[])
         {"samples", [&] { return samples(path); }},
         {"startup", [&] { return startup(application, path); }},
         {"round-trip", [&] { return argc > 3 ? roundTrip(path, QString::fromLocal8Bit(argv[3])) : usage(); }},
+        {"fullscreen", [&] { return fullScreen(path); }},
         {"save-in-place", [&] { return argc > 3 ? saveInPlace(path, QString::fromLocal8Bit(argv[3])) : usage(); }},
     };
     for (const auto &[name, run] : cases) {
