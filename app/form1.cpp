@@ -8,8 +8,8 @@
 #include "app/startup.h"
 #include "app/visualtheme.h"
 #include "app/windowpointer.h"
-#include "find/findbar.h"
 #include "fullscreen/form2.h"
+#include "panepair/panepair.h"
 #include "handlers/errorreport.h"
 #include "handlers/guardedhandler.h"
 #include "panes/fileexists.h"
@@ -70,13 +70,8 @@ Form1::Form1(const platform::Platform &platform, QWidget *parent)
     m_windowPointer = new WindowPointer(m_pointer, this);
     SkinFramework1 = new SkinFramework(m_platform.files, this);
     routeHoverFeedback();
-    m_synchroniser = new ScrollSynchroniser(RichTextBox1, RichTextBox2,
-                                            [this] { return m_switch->state(); }, this);
+    m_synchroniser = &(new PanePair(this, RichTextBox1, RichTextBox2, [this] { return m_switch->state(); }))->synchroniser();
     connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
-    auto *findBar = new FindBar(this);
-    findBar->addPane(RichTextBox1);
-    findBar->addPane(RichTextBox2);
-    connect(findBar, &FindBar::viewMoved, m_synchroniser, &ScrollSynchroniser::lead);
 
     // Which file each pane shows, on its frame and on the pane, for the pointer and screen readers.
     for (auto [frame, pane] : {std::pair{Frame1, RichTextBox1}, std::pair{Frame3, RichTextBox2}}) {

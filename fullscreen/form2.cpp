@@ -1,6 +1,5 @@
 #include "fullscreen/form2.h"
 
-#include "find/findbar.h"
 #include "fullscreen/form2layout.h"
 #include "handlers/guardedhandler.h"
 #include "platform/failure.h"
@@ -42,11 +41,8 @@ Form2::Form2(platform::MessageBoxes &messages, MainWindow main)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_messages(messages), m_main(std::move(main))
 {
     buildLayout();
-    m_synchroniser = new ScrollSynchroniser(RichTextBox1, RichTextBox2, m_main.switchState, this);
-    auto *findBar = new FindBar(this); // its Escape closes the bar, not the view
-    findBar->addPane(RichTextBox1);
-    findBar->addPane(RichTextBox2);
-    connect(findBar, &FindBar::viewMoved, m_synchroniser, &ScrollSynchroniser::lead);
+    // The find bar's Escape closes the bar, not the view.
+    m_synchroniser = &(new PanePair(this, RichTextBox1, RichTextBox2, m_main.switchState))->synchroniser();
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(ScrollSynchroniser::kTickInterval);

@@ -11,12 +11,13 @@ uses() {
         textpane|handlers|windowkit) echo "platform" ;;
         panes) echo "platform textpane handlers" ;;
         sync|find) echo "platform textpane" ;;
-        fullscreen) echo "platform textpane handlers windowkit sync find" ;;
-        app) echo "platform textpane handlers windowkit panes sync find fullscreen" ;;
+        panepair) echo "platform textpane sync find" ;;
+        fullscreen) echo "platform textpane handlers windowkit sync find panepair" ;;
+        app) echo "platform textpane handlers windowkit panes sync find panepair fullscreen" ;;
         *) echo "?" ;;
     esac
 }
-modules="platform textpane handlers windowkit panes sync find fullscreen app"
+modules="platform textpane handlers windowkit panes sync find panepair fullscreen app"
 
 status=0
 for module in $modules; do
