@@ -4,9 +4,14 @@
 #include "textpane/texteditor.h"
 
 #include <QAbstractScrollArea>
+#include <QBasicTimer>
 #include <QColor>
+#include <QElapsedTimer>
 
+#include <functional>
 #include <memory>
+
+class QMimeData;
 
 class LineLayouts;
 
@@ -76,9 +81,66 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
     bool event(QEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
 
 private:
+    enum class Command;
+    enum class Press { None, Selecting, MaybeDrag };
+
+    static Command commandFor(const QKeyEvent *event);
+    static bool typesText(const QKeyEvent *event);
+    /// Runs an action on the editor, then keeps the caret in view and tells who listens.
+    void perform(const std::function<void()> &action, bool vertical = false, bool primary = false);
+    void run(Command command, bool extend);
+    void moveVertically(qint64 lines, bool extend);
+    void documentChanged(qint64 from, qint64 removed, qint64 inserted);
+    void updateScrollBars();
+    void noteWidest();
+    void restartBlink();
+    void updateCaret();
+    void setHorizontalOffset(int x);
+    void extendSelectionTo(QPoint point);
+    void startDrag();
+    void copy();
+    void cut();
+    void paste();
+    void setPrimarySelection();
+    bool canPaste() const;
+    static QMimeData *mimeDataOf(const QByteArray &bytes);
+    static QByteArray bytesOf(const QMimeData *data);
+    bool acceptsDrag(QDropEvent *event) const;
+    /// A bounded stretch of the caret's line around it, for input methods, and where it starts.
+    QString surroundingText(qint64 *start) const;
+    int clampedLine(qint64 line) const;
+    qint64 lastFirstLine() const;
+
     std::shared_ptr<TextDocument> m_document;
     TextEditor m_editor;
     std::unique_ptr<LineLayouts> m_layouts;
+    QMetaObject::Connection m_changed;
+    qint64 m_firstLine = 0;
+    int m_xOffset = 0;
+    qreal m_desiredX = -1; ///< the x that Up and Down keep; none when negative
+    QColor m_paper;
+    qreal m_shownWidest = 0;
+    bool m_scrollBarsQueued = false;
+    bool m_performing = false;
+    int m_wheelLines = 0;  ///< a wheel's movement not yet a whole line, in 1/120 lines
+    int m_wheelPixels = 0; ///< the same sideways, in 1/120 pixels
+
+    QBasicTimer m_blink;
+    bool m_caretOn = true;
+
+    Press m_press = Press::None;
+    QPoint m_pressPoint;
+    QPoint m_pointer;          ///< where a selecting drag is, for scrolling while outside the view
+    QBasicTimer m_autoScroll;
+    QElapsedTimer m_sinceDoubleClick;
+    QPoint m_doubleClickPoint;
+    TextRange m_dragged;       ///< what a drag from here carries
+    bool m_dragMoved = false;  ///< a drop into this document has moved it already
+    qint64 m_dropPosition = -1;
+
+    QString m_preedit;
+    int m_preeditCursor = 0;
 };
