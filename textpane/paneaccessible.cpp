@@ -53,14 +53,14 @@ PaneControl *PaneAccessible::pane() const
     return static_cast<PaneControl *>(widget());
 }
 
-PaneAccessible::Window PaneAccessible::window() const
+PaneAccessible::Stretch PaneAccessible::offered() const
 {
     const PaneControl *p = pane();
     const TextDocument &doc = p->document();
     const qint64 caret = p->editor().caret();
     const qint64 first = std::max<qint64>(0, std::min(p->firstVisibleLine(), doc.lineOf(caret)) - kLinesAround);
     const qint64 last = std::max(p->firstVisibleLine() + p->visibleLineCount(), doc.lineOf(caret)) + kLinesAround;
-    Window w;
+    Stretch w;
     w.start = doc.lineStart(first);
     w.end = last + 1 < doc.lineCount() ? doc.lineStart(last + 1) : doc.size();
     if (w.end - w.start > kMostBytes) {
@@ -78,14 +78,14 @@ PaneAccessible::Window PaneAccessible::window() const
 
 int PaneAccessible::offsetOfPosition(qint64 position) const
 {
-    const Window w = window();
+    const Stretch w = offered();
     position = std::clamp(position, w.start, w.end);
     return static_cast<int>(decoded(pane()->document().bytes(w.start, position - w.start)).size());
 }
 
 qint64 PaneAccessible::positionOfOffset(int offset) const
 {
-    const Window w = window();
+    const Stretch w = offered();
     offset = std::clamp<int>(offset, 0, static_cast<int>(w.text.size()));
     // Walks the stretch as it was decoded: a character of two units is a four-byte sequence, a
     // stray byte one unit.
@@ -109,7 +109,7 @@ void *PaneAccessible::interface_cast(QAccessible::InterfaceType type)
 QString PaneAccessible::text(QAccessible::Text type) const
 {
     if (type == QAccessible::Value)
-        return window().text;
+        return offered().text;
     if (type == QAccessible::Name && pane()->accessibleName().isEmpty())
         return pane()->objectName();
     return QAccessibleWidget::text(type);
@@ -169,7 +169,7 @@ void PaneAccessible::setCursorPosition(int position)
 
 QString PaneAccessible::text(int startOffset, int endOffset) const
 {
-    const QString whole = window().text;
+    const QString whole = offered().text;
     startOffset = std::clamp<int>(startOffset, 0, static_cast<int>(whole.size()));
     endOffset = std::clamp<int>(endOffset, startOffset, static_cast<int>(whole.size()));
     return whole.mid(startOffset, endOffset - startOffset);
@@ -177,7 +177,7 @@ QString PaneAccessible::text(int startOffset, int endOffset) const
 
 int PaneAccessible::characterCount() const
 {
-    return static_cast<int>(window().text.size());
+    return static_cast<int>(offered().text.size());
 }
 
 QRect PaneAccessible::characterRect(int offset) const

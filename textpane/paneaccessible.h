@@ -44,12 +44,12 @@ public:
 
 private:
     /// The stretch of the text offered, decoded, with where each of its characters begins.
-    struct Window
+    struct Stretch
     {
         qint64 start = 0;
         qint64 end = 0;
         QString text;
     };
     PaneControl *pane() const;
-    Window window() const;
+    Stretch offered() const;
 };
