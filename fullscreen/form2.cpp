@@ -2,6 +2,7 @@
 
 #include "fullscreen/form2layout.h"
 #include "handlers/guardedhandler.h"
+#include "panepair/panepair.h"
 #include "platform/failure.h"
 #include "platform/messageboxes.h"
 #include "sync/scrollsynchroniser.h"

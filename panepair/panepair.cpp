@@ -2,6 +2,7 @@
 
 #include "find/findbar.h"
 #include "sync/scrollsynchroniser.h"
+#include "textpane/panecontrol.h"
 
 #include <QWidget>
 

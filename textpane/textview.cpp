@@ -140,9 +140,13 @@ QPoint TextView::scrollPosition() const
 void TextView::setScrollPosition(QPoint position)
 {
     const qint64 line = std::clamp<qint64>(std::max(0, position.y()) / lineHeight(), 0, lastFirstLine());
-    const int x = std::clamp(position.x(), 0, horizontalScrollBar()->maximum());
+    // Any offset is taken, as the other pane of a pair may have seen wider lines than this one
+    // has drawn yet: the range grows to it.
+    const int x = std::max(0, position.x());
     if (line == m_firstLine && x == m_xOffset)
         return;
+    if (x > horizontalScrollBar()->maximum())
+        horizontalScrollBar()->setMaximum(x);
     setFirstVisibleLine(line);
     setHorizontalOffset(x);
 }

@@ -55,6 +55,7 @@ public:
 
     /// The background behind the text; the palette's base colour unless set.
     void setPaper(const QColor &colour);
+    QColor paper() const { return m_paper.isValid() ? m_paper : palette().color(QPalette::Base); }
 
 signals:
     /// The caret or the selection moved (after an edit, too).

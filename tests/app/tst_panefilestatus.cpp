@@ -68,7 +68,7 @@ private slots:
             if (step == "type")
                 QTest::keyClicks(pane, "x");
             if (step == "undo")
-                pane->undo();
+                pane->editor().undo();
             if (step == "clear")
                 form.PushButton6_Click();
             if (step == "samples")

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -71,7 +72,7 @@ void TestForm2::roundTripKeepsTextsByteForByte_data()
         << QByteArray() << "Escape";
     QTest::newRow("window manager closes the view")
         << QByteArray("start\r\n") << QByteArray("other") << 1 << QByteArray("typed") << "close view";
-    QTest::newRow("main window closed: nothing copied back")
+    QTest::newRow("main window closed: the program ends")
         << QByteArray("start\r\n") << QByteArray("other") << 1 << QByteArray("typed") << "close main";
 }
 
@@ -123,8 +124,9 @@ void TestForm2::roundTripKeepsTextsByteForByte()
     QVERIFY(!full.Timer1->isActive());
     QCOMPARE(main.programEnds, ended ? 1 : 0);
     QCOMPARE(main.form->isVisible(), !ended);
-    QCOMPARE(main.form->RichTextBox1->bytes(), ended ? left : leftAfter);
-    QCOMPARE(main.form->RichTextBox2->bytes(), ended ? right : rightAfter);
+    // The view showed the main window's own documents: the edits are there, whatever ended it.
+    QCOMPARE(main.form->RichTextBox1->bytes(), leftAfter);
+    QCOMPARE(main.form->RichTextBox2->bytes(), rightAfter);
     // A closed view keeps no copy of the texts.
     QCOMPARE(full.RichTextBox1->byteCount() + full.RichTextBox2->byteCount(), 0);
     if (ended)
