@@ -13,8 +13,9 @@
 //   brassfinch_bench find-end <file>       the find bar finding the word in the last line
 //   brassfinch_bench samples <folder>      "Load Sample/Example Files" until its question is asked
 //   brassfinch_bench startup <folder>      process start until the main window is first painted
-//   brassfinch_bench round-trip <file> <copy>  open, scroll to the last line and back, save to
-//                                          <copy>, and check it is the file plus one carriage return
+//   brassfinch_bench round-trip <file> <copy>  open, go to the last line and type a line there,
+//                                          back to the top, save to <copy>, and check it is the
+//                                          file plus one carriage return and the typed line
 //   brassfinch_bench fullscreen <file>     the file in the main window's left pane; "Show Full
 //                                          Screen" until the view is painted, then Escape until
 //                                          the main window is; also the memory it grew by
@@ -508,6 +509,9 @@ int roundTrip(const QString &path, const QString &copy)
     paintNow(pane, shown.probe);
     const QPoint end = pane.scrollPosition();
     const qint64 lastLine = pane.firstVisibleLine();
+    // A line typed there, as a user would.
+    QTest::keyClicks(&pane, QStringLiteral("typed line"));
+    QTest::keyClick(&pane, Qt::Key_Return);
     pane.setScrollPosition({0, 0});
     paintNow(pane, shown.probe);
     if (end.y() <= 0 || lastLine <= 0 || pane.scrollPosition() != QPoint(0, 0))
@@ -516,8 +520,8 @@ int roundTrip(const QString &path, const QString &copy)
     benchpane::NoBoxes boxes;
     QFile::remove(copy);
     SavePane({files, boxes}, pane, copy);
-    if (!sameBytesPlus(path, copy, QByteArrayLiteral("\r")))
-        fail("the saved copy is not the file plus one carriage return");
+    if (!sameBytesPlus(path, copy, QByteArrayLiteral("\rtyped line") + pane.editor().lineEnd()))
+        fail("the saved copy is not the file plus one carriage return and the typed line");
     report(msSince(timer), {{"open_ms", opened}, {"last_line", double(lastLine)}});
     return 0;
 }
