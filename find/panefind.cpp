@@ -21,28 +21,30 @@ void keepLineClear(PaneControl &pane, qint64 line, int coveredHeight)
 
 FindOutcome findInPane(PaneControl &pane, const TextSearch &search, SearchDirection direction, int coveredHeight)
 {
-    const QByteArrayView text = pane.bytesView();
-    const qint64 size = text.size();
     const qint64 selectionStart = pane.editor().selection().start;
     const qint64 selectionEnd = pane.editor().selection().end;
 
     FindOutcome outcome;
-    TextMatch match;
     // The second pass covers only the matches the first could not reach.
     const qint64 overlap = std::max<qint64>(0, search.byteLength() - 1);
-    if (direction == SearchDirection::Forward) {
-        match = search.find(text, selectionEnd, size, direction);
-        if (!match.found()) {
-            match = search.find(text, 0, selectionEnd + overlap, direction);
-            outcome.wrapped = match.found();
+    const TextMatch match = pane.withBytes([&](QByteArrayView text) {
+        const qint64 size = text.size();
+        TextMatch found;
+        if (direction == SearchDirection::Forward) {
+            found = search.find(text, selectionEnd, size, direction);
+            if (!found.found()) {
+                found = search.find(text, 0, selectionEnd + overlap, direction);
+                outcome.wrapped = found.found();
+            }
+        } else {
+            found = search.find(text, 0, selectionStart, direction);
+            if (!found.found()) {
+                found = search.find(text, selectionStart - overlap, size, direction);
+                outcome.wrapped = found.found();
+            }
         }
-    } else {
-        match = search.find(text, 0, selectionStart, direction);
-        if (!match.found()) {
-            match = search.find(text, selectionStart - overlap, size, direction);
-            outcome.wrapped = match.found();
-        }
-    }
+        return found;
+    });
     if (!match.found())
         return outcome;
     outcome.found = true;

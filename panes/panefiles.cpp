@@ -79,9 +79,8 @@ LoadOutcome LoadPane(PaneFiles io, PaneControl &pane, const QString &path, PaneL
         const TextEncoding encoding = load.scan.encoding();
         if (encoding == TextEncoding::Utf8)
             return LoadOutcome::Loaded;
-        const QByteArrayView raw = pane.bytesView();
         std::optional<QByteArray> text;
-        runAside([&] { text = paneTextFromFile(raw, encoding); });
+        pane.withBytes([&](QByteArrayView raw) { runAside([&] { text = paneTextFromFile(raw, encoding); }); });
         if (text)
             pane.setBytes(*text);
         return LoadOutcome::Loaded;
@@ -104,13 +103,14 @@ bool SavePane(PaneFiles io, PaneControl &pane, const QString &path)
     // The pane's own bytes, unconverted and without a line end of ours: what was loaded is what
     // is written. They are written on a worker while the window paints; no input reaches the
     // window meanwhile, so the text stays as it is. A long save shows its progress, and Cancel
-    // stops it while the old file is still whole.
-    const QByteArrayView text = pane.bytesView();
+    // stops it while the old file is still whole. The text goes out in the pieces it is kept in.
+    const std::vector<QByteArrayView> pieces = pane.pieces();
+    const qint64 size = pane.byteCount();
     std::atomic<qint64> shown{0};
     std::atomic<bool> stop{false};
     platform::WriteOutcome outcome = platform::WriteOutcome::Written;
     if (io.progress)
-        io.progress->begin(QFileInfo(path).fileName(), text.size(), platform::LoadProgress::Task::Saving);
+        io.progress->begin(QFileInfo(path).fileName(), size, platform::LoadProgress::Task::Saving);
     const auto ended = qScopeGuard([&] {
         if (io.progress)
             io.progress->end();
@@ -120,9 +120,9 @@ bool SavePane(PaneFiles io, PaneControl &pane, const QString &path)
         stop = true;
     platform::namingFile(path, [&] {
         runAside([&] {
-            outcome = io.files.writeAtomically(path, text, [&](qint64 done, qint64 total) {
+            outcome = io.files.writePiecesAtomically(path, pieces, [&](qint64 done, qint64 total) {
                 // Writing in place copies the old text first: the bar shows the whole of the work.
-                shown = total > 0 ? qint64(double(done) / double(total) * double(text.size())) : done;
+                shown = total > 0 ? qint64(double(done) / double(total) * double(size)) : done;
                 return !stop;
             });
         }, [&] {

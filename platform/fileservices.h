@@ -31,8 +31,13 @@ public:
     /// links); refuses anything but a regular file at once. `progress` is told as the bytes go
     /// out, on the calling thread, and may stop the save while the old file is still whole:
     /// then `Stopped` is returned and nothing has changed.
-    virtual WriteOutcome writeAtomically(const QString &path, QByteArrayView data,
-                                         const WriteProgress &progress = {}) = 0;
+    WriteOutcome writeAtomically(const QString &path, QByteArrayView data, const WriteProgress &progress = {})
+    {
+        return writePiecesAtomically(path, TextPieces(&data, 1), progress);
+    }
+    /// The same, for a text in pieces, written one after the other.
+    virtual WriteOutcome writePiecesAtomically(const QString &path, TextPieces pieces,
+                                               const WriteProgress &progress = {}) = 0;
 };
 
 } // namespace platform

@@ -146,9 +146,9 @@ void QtFileServices::refuseIrregularFile(const QString &path, qint64 sizeLimit) 
     platform::refuseIrregularFile(path, sizeLimit);
 }
 
-WriteOutcome QtFileServices::writeAtomically(const QString &path, QByteArrayView data, const WriteProgress &progress)
+WriteOutcome QtFileServices::writePiecesAtomically(const QString &path, TextPieces pieces, const WriteProgress &progress)
 {
-    return SafeFileWriter(m_calls).write(encodeFileName(path), data, progress);
+    return SafeFileWriter(m_calls).write(encodeFileName(path), pieces, progress);
 }
 
 void QtShell::openFolder(const QString &path)

@@ -45,7 +45,7 @@ public:
     bool listsAsPlainFile(const QString &path) const override;
     QByteArray readAll(const QString &path, qint64 sizeLimit) const override;
     void refuseIrregularFile(const QString &path, qint64 sizeLimit) const override;
-    WriteOutcome writeAtomically(const QString &path, QByteArrayView data, const WriteProgress &progress = {}) override;
+    WriteOutcome writePiecesAtomically(const QString &path, TextPieces pieces, const WriteProgress &progress = {}) override;
 
 private:
     PosixSystemCalls m_calls;

@@ -184,7 +184,7 @@ QList<QByteArray> SafeFileWriter::defaultSafetyFolders()
     return folders;
 }
 
-WriteOutcome SafeFileWriter::write(const QByteArray &path, QByteArrayView data, const WriteProgress &progress)
+WriteOutcome SafeFileWriter::write(const QByteArray &path, TextPieces data, const WriteProgress &progress)
 {
     if (path.isEmpty())
         fail(ENOENT);
@@ -228,10 +228,11 @@ bool SafeFileWriter::mayReplace(const QByteArray &target, const struct stat &inf
 }
 
 std::optional<WriteOutcome> SafeFileWriter::replace(const QByteArray &target, const struct stat *old,
-                                                    QByteArrayView data, const WriteProgress &told)
+                                                    TextPieces data, const WriteProgress &told)
 {
     const QByteArray folder = folderOf(target);
-    Progress progress(told, data.size());
+    const qint64 size = sizeOf(data);
+    Progress progress(told, size);
     CreatedFile temporary(m_calls);
     // Until the text is whole, only we may read it: the old mode could let others see a part, and
     // set-id bits on a half-written program would be worse. A new file is made as usual, 0666
@@ -252,7 +253,7 @@ std::optional<WriteOutcome> SafeFileWriter::replace(const QByteArray &target, co
     if (m_calls.fsync(temporary.fd()) != 0)
         fail(errno);
     // Asked once more now that the disk has it: a sync can take long, and a stop still costs nothing.
-    if (!progress.goOn(data.size()))
+    if (!progress.goOn(size))
         return WriteOutcome::Stopped;
     if (temporary.close() != 0 || m_calls.rename(temporary.path().constData(), target.constData()) != 0)
         fail(errno);
@@ -268,7 +269,7 @@ void SafeFileWriter::syncFolder(const QByteArray &folder)
         failAfterCommit(errno);
 }
 
-WriteOutcome SafeFileWriter::writeInPlace(const QByteArray &target, QByteArrayView data, const WriteProgress &told)
+WriteOutcome SafeFileWriter::writeInPlace(const QByteArray &target, TextPieces data, const WriteProgress &told)
 {
     // O_NONBLOCK: should the name have become a pipe since it was looked at, opening still returns.
     Descriptor file(m_calls, openRetrying(target, O_RDWR | O_NONBLOCK | O_CLOEXEC, 0));
@@ -280,7 +281,7 @@ WriteOutcome SafeFileWriter::writeInPlace(const QByteArray &target, QByteArrayVi
     if (!S_ISREG(info.st_mode))
         throw Failure(QStringLiteral("Not a regular file"));
     // The copy counts: for a large file it takes as long as the new text.
-    Progress progress(told, info.st_size + data.size());
+    Progress progress(told, info.st_size + sizeOf(data));
     EmptiedFolder beside(m_calls); // declared first, so it goes after the copy in it
     CreatedFile copy(m_calls);
     // Asked once more when the copy is synced, for the same reason as before a rename.
@@ -408,13 +409,17 @@ void SafeFileWriter::createUnique(const QByteArray &stem, mode_t mode, CreatedFi
     fail(EEXIST);
 }
 
-bool SafeFileWriter::writePieces(int fd, QByteArrayView data, Progress &progress, qint64 before)
+bool SafeFileWriter::writePieces(int fd, TextPieces data, Progress &progress, qint64 before)
 {
-    for (qsizetype at = 0; at < data.size(); at += m_pieceSize) {
-        const QByteArrayView piece = data.sliced(at, std::min(m_pieceSize, data.size() - at));
-        writeAll(fd, piece);
-        if (!progress.goOn(before + at + piece.size()))
-            return false;
+    qint64 done = before;
+    for (const QByteArrayView stretch : data) {
+        for (qsizetype at = 0; at < stretch.size(); at += m_pieceSize) {
+            const QByteArrayView piece = stretch.sliced(at, std::min(m_pieceSize, stretch.size() - at));
+            writeAll(fd, piece);
+            done += piece.size();
+            if (!progress.goOn(done))
+                return false;
+        }
     }
     return true;
 }

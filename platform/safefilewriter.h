@@ -43,7 +43,11 @@ public:
     /// stop asked for meanwhile still costs nothing. In place, `done` counts the safety copy of the
     /// old bytes first, then the new text. Should the system refuse the owner only once the text
     /// is written, the save starts over in place, and so does `done`.
-    WriteOutcome write(const QByteArray &path, QByteArrayView data, const WriteProgress &progress = {});
+    WriteOutcome write(const QByteArray &path, TextPieces pieces, const WriteProgress &progress = {});
+    WriteOutcome write(const QByteArray &path, QByteArrayView data, const WriteProgress &progress = {})
+    {
+        return write(path, TextPieces(&data, 1), progress);
+    }
 
     /// `$XDG_CACHE_HOME/brassfinch` (or `~/.cache/brassfinch`), `$XDG_RUNTIME_DIR/brassfinch` where
     /// that is set, and `kFolderBesideTarget`. The cache outlives a restart, should a copy have to
@@ -57,9 +61,9 @@ private:
     class EmptiedFolder;
     class Progress;
 
-    std::optional<WriteOutcome> replace(const QByteArray &target, const struct stat *old, QByteArrayView data,
+    std::optional<WriteOutcome> replace(const QByteArray &target, const struct stat *old, TextPieces data,
                                         const WriteProgress &told);
-    WriteOutcome writeInPlace(const QByteArray &target, QByteArrayView data, const WriteProgress &told);
+    WriteOutcome writeInPlace(const QByteArray &target, TextPieces data, const WriteProgress &told);
     bool keepSafetyCopy(const QByteArray &target, int from, qint64 size, Progress &progress, EmptiedFolder &beside,
                         CreatedFile &copy);
     QByteArray safetyFolderFor(const QByteArray &target, EmptiedFolder &beside);
@@ -68,7 +72,7 @@ private:
     bool mayReplace(const QByteArray &target, const struct stat &info);
     int openRetrying(const QByteArray &path, int flags, mode_t mode);
     void createUnique(const QByteArray &stem, mode_t mode, CreatedFile &created);
-    bool writePieces(int fd, QByteArrayView data, Progress &progress, qint64 before);
+    bool writePieces(int fd, TextPieces data, Progress &progress, qint64 before);
     void writeAll(int fd, QByteArrayView data);
     bool copyAll(int from, int to, qint64 size, Progress *progress);
     void syncFolder(const QByteArray &folder);

@@ -46,17 +46,14 @@ QByteArray PaneControl::bytes() const
     }
 }
 
-QByteArrayView PaneControl::bytesView() const
+std::vector<QByteArrayView> PaneControl::pieces() const
 {
-    bool contiguous = false;
-    const QByteArrayView whole = document().contiguousView(&contiguous);
-    if (contiguous)
-        return whole;
-    if (!m_gatheredValid) {
-        m_gathered = bytes();
-        m_gatheredValid = true;
-    }
-    return m_gathered;
+    std::vector<QByteArrayView> stretches;
+    document().visit(0, document().size(), [&](QByteArrayView stretch) {
+        stretches.push_back(stretch);
+        return true;
+    });
+    return stretches;
 }
 
 void PaneControl::setBytes(QByteArrayView bytes)
@@ -166,12 +163,6 @@ void PaneControl::attach(std::shared_ptr<TextDocument> document)
         disconnect(old.get(), nullptr, this, nullptr);
     const bool wasModified = old && old->isModified();
     setDocument(document);
-    m_gatheredValid = false;
-    m_gathered.clear();
-    connect(document.get(), &TextDocument::changed, this, [this] {
-        m_gatheredValid = false;
-        m_gathered.clear();
-    });
     connect(document.get(), &TextDocument::modificationChanged, this, &PaneControl::modificationChanged);
     // Enter continues the line ends of the text's first line end; without one, this platform's.
     editor().followLineEnds();

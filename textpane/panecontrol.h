@@ -7,6 +7,7 @@
 #include <QPoint>
 
 #include <memory>
+#include <vector>
 
 class TextDocument;
 namespace platform { class LoadProgress; }
@@ -21,10 +22,22 @@ public:
 
     /// The whole content, byte for byte.
     QByteArray bytes() const;
-    /// The whole content without a copy where it is stored in one piece (after a load), else
-    /// gathered once; valid until the text next changes. Throws platform::Failure when there is
-    /// no memory to gather it.
-    QByteArrayView bytesView() const;
+    /// Shows the whole content, in one stretch, to `use` and returns its answer: without a copy
+    /// where the text is kept in one piece (after a load), else gathered for this call alone.
+    /// Throws platform::Failure when there is no memory to gather it.
+    template <typename Use>
+    decltype(auto) withBytes(Use &&use) const
+    {
+        bool whole = false;
+        const QByteArrayView stored = document().contiguousView(&whole);
+        if (whole)
+            return use(stored);
+        const QByteArray gathered = bytes();
+        return use(QByteArrayView(gathered));
+    }
+    /// The whole content as the stretches it is kept in, in order, without a copy; valid until the
+    /// text next changes.
+    std::vector<QByteArrayView> pieces() const;
     /// Replaces the whole content; the view returns to the start. Throws platform::Failure, with
     /// the content as it was, when there is no memory for the new text.
     void setBytes(QByteArrayView bytes);
@@ -72,7 +85,4 @@ private:
     /// Shows a document built aside, as if its text had been set; null empties the pane.
     void adoptDocument(std::shared_ptr<TextDocument> document);
     void attach(std::shared_ptr<TextDocument> document);
-
-    mutable QByteArray m_gathered; ///< the text of a document in pieces, while bytesView() is valid
-    mutable bool m_gatheredValid = false;
 };

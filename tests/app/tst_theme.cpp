@@ -26,10 +26,10 @@ public:
     bool listsAsPlainFile(const QString &path) const override { return real.listsAsPlainFile(path); }
     QByteArray readAll(const QString &, qint64) const override { throw platform::Failure(QStringLiteral("Denied")); }
     void refuseIrregularFile(const QString &path, qint64 limit) const override { real.refuseIrregularFile(path, limit); }
-    platform::WriteOutcome writeAtomically(const QString &path, QByteArrayView data,
-                                           const platform::WriteProgress &progress = {}) override
+    platform::WriteOutcome writePiecesAtomically(const QString &path, platform::TextPieces pieces,
+                                                 const platform::WriteProgress &progress = {}) override
     {
-        return real.writeAtomically(path, data, progress);
+        return real.writePiecesAtomically(path, pieces, progress);
     }
 
 private:

@@ -78,10 +78,10 @@ void FakeFileServices::refuseIrregularFile(const QString &path, qint64 sizeLimit
     (real ? *real : realFiles()).refuseIrregularFile(path, sizeLimit);
 }
 
-platform::WriteOutcome FakeFileServices::writeAtomically(const QString &path, QByteArrayView data,
-                                                         const platform::WriteProgress &progress)
+platform::WriteOutcome FakeFileServices::writePiecesAtomically(const QString &path, platform::TextPieces pieces,
+                                                               const platform::WriteProgress &progress)
 {
-    return (real ? *real : realFiles()).writeAtomically(path, data, progress);
+    return (real ? *real : realFiles()).writePiecesAtomically(path, pieces, progress);
 }
 
 FakePlatform::FakePlatform() = default;

@@ -52,8 +52,8 @@ public:
     bool listsAsPlainFile(const QString &path) const override;
     QByteArray readAll(const QString &path, qint64 sizeLimit) const override;
     void refuseIrregularFile(const QString &path, qint64 sizeLimit) const override;
-    platform::WriteOutcome writeAtomically(const QString &path, QByteArrayView data,
-                                           const platform::WriteProgress &progress = {}) override;
+    platform::WriteOutcome writePiecesAtomically(const QString &path, platform::TextPieces pieces,
+                                                 const platform::WriteProgress &progress = {}) override;
 
     platform::FileServices *real = nullptr;
 };
