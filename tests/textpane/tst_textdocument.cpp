@@ -418,6 +418,12 @@ void TestTextDocument::typingIntoABigGrownTextKeepsItInFewPiecesAndOneStepEach()
     QCOMPARE(stretches, 4);
     // The first line feed typed joins the loaded text's last CR.
     QCOMPARE(document.lineCount(), qint64(lines.starts.size()) + 99);
+    QByteArray typed;
+    for (int i = 0; i < 1000; ++i)
+        typed += i % 10 ? "x" : "\n";
+    std::mt19937 random(1);
+    const QString why = mismatch(document, text.first(1000) + QByteArray(100, 'y') + text.sliced(1000) + typed, random);
+    QVERIFY2(why.isEmpty(), qPrintable(why));
 
     // Undo gives the stretch it put back, for the caret.
     document.remove(0, 5);
