@@ -17,8 +17,8 @@ namespace {
 constexpr char kCr = '\r';
 constexpr char kLf = '\n';
 
-// A search for one line end counts whole spans of this length at full speed, then looks byte by
-// byte only into the span that holds it.
+// A search for one line end counts whole spans of this length at full speed, and looks for the
+// exact byte only in the span that holds it.
 constexpr qint64 kSpan = 1024;
 
 // The line ends in [p, p + n); `crBefore` tells whether p[-1] is a carriage return.
