@@ -70,7 +70,6 @@ std::unique_ptr<LineLayouts::Piece> LineLayouts::makePiece(qint64 start, qint64 
                                                            bool tabs) const
 {
     auto piece = std::make_unique<Piece>();
-    piece->start = start;
     piece->x = AdvanceTable::toPixels(x);
     piece->text = LineText(m_document->bytes(start, length));
 

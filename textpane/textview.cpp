@@ -78,6 +78,7 @@ void TextView::setDocument(std::shared_ptr<TextDocument> document)
     disconnect(m_changed);
     m_document = std::move(document);
     m_editor.setDocument(m_document.get());
+    m_editor.followLineEnds();
     m_layouts->setDocument(m_document.get());
     m_changed = connect(m_document.get(), &TextDocument::changed, this, &TextView::documentChanged);
     m_firstLine = 0;
