@@ -13,7 +13,7 @@
 qint64 countLineEnds(QByteArrayView text);
 
 /// The offset just past the `nth` (from 0) line end in `text`, or -1 when it has fewer than
-/// `nth + 1`. A carriage return as the last byte counts as a line end; `crlfAtEnd` tells whether
+/// `nth + 1`. A carriage return as the last byte counts as a line end; `lfFollows` tells whether
 /// a line feed follows it outside `text`, and then the offset is past that line feed.
 qint64 offsetPastLineEnd(QByteArrayView text, qint64 nth, bool lfFollows = false);
 
@@ -47,6 +47,8 @@ public:
     qint64 lineEnds() const { return m_lineEnds; }
 
 private:
+    // A line end counts where its first byte is, so a CR LF across a block edge belongs to the
+    // block of its CR, and a count over any stretch needs one byte before it and none after.
     std::vector<qint64> m_before; ///< line ends before each block; one entry per block begun
     qint64 m_size = 0;
     qint64 m_lineEnds = 0;

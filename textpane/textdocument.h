@@ -99,6 +99,9 @@ signals:
     void modificationChanged(bool modified);
 
 private:
+    // Undoes the last step done, or redoes the next one.
+    TextRange turnStep(bool redo);
+
     struct Store;
     std::unique_ptr<Store> d;
 };
