@@ -158,7 +158,8 @@ void TestLineLayouts::editOfALongLineMeasuresAsAFreshPass_data()
     QTest::addColumn<qint64>("from");
     QTest::addColumn<qint64>("removed");
     QTest::addColumn<QByteArray>("inserted");
-    QTest::newRow("typed before tabs") << qint64(3000) << qint64(0) << QByteArray("x");
+    QTest::newRow("typed before tabs") << qint64(100) << qint64(0) << QByteArray("x");
+    QTest::newRow("typed among tabs") << qint64(30000) << qint64(0) << QByteArray("x");
     QTest::newRow("removed across a cut") << qint64(1020) << qint64(40) << QByteArray();
     QTest::newRow("mark at a cut") << qint64(1024) << qint64(0) << QByteArray("\xCC\x81");
     QTest::newRow("pasted stretch") << qint64(9000) << qint64(5) << repeated("pasted\t", 10000);
@@ -170,7 +171,8 @@ void TestLineLayouts::editOfALongLineMeasuresAsAFreshPass()
     QFETCH(qint64, from);
     QFETCH(qint64, removed);
     QFETCH(QByteArray, inserted);
-    QByteArray bytes = repeated("ab\tcde\tf \xC3\xA9", 50000);
+    // Segments without a tab first, so that a shift reaches tabs only segments later.
+    const QByteArray bytes = repeated("abcdefgh ", 8000) + repeated("ab\tcde\tf \xC3\xA9", 50000);
     if (from < 0)
         from = bytes.size();
     const auto document = documentOf(bytes);
