@@ -184,9 +184,9 @@ void TestTextView::upAndDownKeepTheColumn()
     QCOMPARE(view->editor().caret(), 19); // the same column as where it started
     QCOMPARE(view->editor().anchor(), 12);
     QTest::keyClick(view.get(), Qt::Key_Left);
-    QTest::keyClick(view.get(), Qt::Key_Up);
-    QTest::keyClick(view.get(), Qt::Key_Up);
-    QCOMPARE(view->editor().caret(), 11); // a sideways move sets a new column
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(view.get(), Qt::Key_Up);
+    QCOMPARE(view->editor().caret(), 5); // a sideways move sets a new column
 }
 
 void TestTextView::pageDownMovesAPageAndScrollsAsMuch()
