@@ -511,6 +511,17 @@ void TextView::moveVertically(qint64 lines, bool extend)
         m_editor.setCaret(m_layouts->positionAt(target, m_desiredX), extend);
 }
 
+template<typename Dispatch>
+bool TextView::guarded(Dispatch dispatch)
+{
+    try {
+        return dispatch();
+    } catch (const std::bad_alloc &) {
+        QApplication::beep();
+        return true;
+    }
+}
+
 bool TextView::event(QEvent *event)
 {
     // Keys this view acts on are its own, not the window's shortcuts.
@@ -521,7 +532,12 @@ bool TextView::event(QEvent *event)
             return true;
         }
     }
-    return QAbstractScrollArea::event(event);
+    return guarded([&] { return QAbstractScrollArea::event(event); });
+}
+
+bool TextView::viewportEvent(QEvent *event)
+{
+    return guarded([&] { return QAbstractScrollArea::viewportEvent(event); });
 }
 
 // The clipboard
@@ -889,6 +905,15 @@ void TextView::inputMethodEvent(QInputMethodEvent *event)
 }
 
 QVariant TextView::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    try {
+        return inputMethodAnswer(query);
+    } catch (const std::bad_alloc &) {
+        return {};
+    }
+}
+
+QVariant TextView::inputMethodAnswer(Qt::InputMethodQuery query) const
 {
     switch (query) {
     case Qt::ImEnabled:

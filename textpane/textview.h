@@ -84,6 +84,11 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
+    bool viewportEvent(QEvent *event) override;
+    /// Hands an event on to the base class, which calls the handlers above; an edit or layout
+    /// that runs out of memory leaves the text as it was and ends there, never in the event loop.
+    template<typename Dispatch> bool guarded(Dispatch dispatch);
+
     enum class Command;
     enum class Press { None, Selecting, MaybeDrag };
 
@@ -111,6 +116,7 @@ private:
     bool acceptsDrag(QDropEvent *event) const;
     /// A bounded stretch of the caret's line around it, for input methods, and where it starts.
     QString surroundingText(qint64 *start) const;
+    QVariant inputMethodAnswer(Qt::InputMethodQuery query) const;
     int clampedLine(qint64 line) const;
     qint64 lastFirstLine() const;
 
