@@ -101,6 +101,7 @@ private:
     void documentChanged(qint64 from, qint64 removed, qint64 inserted);
     void updateScrollBars();
     void noteWidest();
+    void measureVisibleLines();
     void restartBlink();
     void updateCaret();
     void setHorizontalOffset(int x);

@@ -118,6 +118,7 @@ private slots:
     void contextMenuEnablesOnlyWhatCanAct();
     void viewsOfOneDocumentFollowEachOthersEdits();
     void unchangedScrollPositionPaintsNothing();
+    void offsetIntoALineNotYetPaintedHolds();
     void wheelScrollsByLinesAndSidewaysWithShift();
     void lastLineScrollsToTheTopAndWidthTracksTheWidestLine();
     void fileDragsAreLeftToTheWindowAndTextDropsInsert();
@@ -409,6 +410,16 @@ void TestTextView::unchangedScrollPositionPaintsNothing()
     view->setScrollPosition(QPoint(50, 8 * view->lineHeight()));
     QTest::qWait(20);
     QVERIFY(counter.paints > 0);
+}
+
+void TestTextView::offsetIntoALineNotYetPaintedHolds()
+{
+    QByteArray text = lines(300);
+    text += QByteArray(3000, 'w') + '\n';
+    auto view = shownView(text);
+    QTest::qWait(20);
+    view->setScrollPosition(QPoint(500, 300 * view->lineHeight()));
+    QCOMPARE(view->scrollPosition(), QPoint(500, 300 * view->lineHeight()));
 }
 
 void TestTextView::wheelScrollsByLinesAndSidewaysWithShift()
