@@ -141,11 +141,21 @@ QPoint TextView::scrollPosition() const
 void TextView::setScrollPosition(QPoint position)
 {
     const qint64 line = std::clamp<qint64>(std::max(0, position.y()) / lineHeight(), 0, lastFirstLine());
-    const int x = std::clamp(position.x(), 0, horizontalScrollBar()->maximum());
-    if (line == m_firstLine && x == m_xOffset)
-        return;
     setFirstVisibleLine(line);
-    setHorizontalOffset(x);
+    // The scroll range grows as lines are seen; the lines about to be shown count already, so an
+    // offset into them is not cut short because they have not been painted yet.
+    if (position.x() > horizontalScrollBar()->maximum())
+        measureVisibleLines();
+    setHorizontalOffset(std::clamp(position.x(), 0, horizontalScrollBar()->maximum()));
+}
+
+void TextView::measureVisibleLines()
+{
+    const qint64 last = std::min(m_document->lineCount() - 1, m_firstLine + visibleLineCount());
+    for (qint64 line = m_firstLine; line <= last; ++line)
+        m_layouts->width(line);
+    if (m_layouts->widest() > m_shownWidest)
+        updateScrollBars();
 }
 
 void TextView::setFirstVisibleLine(qint64 line)
