@@ -70,7 +70,6 @@ std::unique_ptr<LineLayouts::Piece> LineLayouts::makePiece(qint64 start, qint64 
                                                            bool tabs) const
 {
     auto piece = std::make_unique<Piece>();
-    piece->start = start;
     piece->x = AdvanceTable::toPixels(x);
     piece->text = LineText(m_document->bytes(start, length));
 
@@ -247,12 +246,12 @@ void LineLayouts::draw(QPainter &painter, qint64 line, QPointF origin, qreal lef
 {
     Entry &e = entry(line);
     if (e.whole) {
-        drawPiece(painter, e, *e.whole, origin, style, marks);
+        drawPiece(painter, e, *e.whole, origin, left, right, style, marks);
     } else {
         const int first = e.segments->segmentAtX(AdvanceTable::fromPixels(left));
         const int last = e.segments->segmentAtX(AdvanceTable::fromPixels(right));
         for (int segment = first; segment <= last; ++segment)
-            drawPiece(painter, e, piece(e, segment), origin, style, marks);
+            drawPiece(painter, e, piece(e, segment), origin, left, right, style, marks);
     }
     // A selected line end shows as a space's width past the text.
     const qint64 end = e.start + e.length;
@@ -263,8 +262,11 @@ void LineLayouts::draw(QPainter &painter, qint64 line, QPointF origin, qreal lef
 }
 
 void LineLayouts::drawPiece(QPainter &painter, const Entry &entry, const Piece &piece, QPointF origin,
-                            const Style &style, const Marks &marks)
+                            qreal left, qreal right, const Style &style, const Marks &marks)
 {
+    // The boxes are drawn one by one: only those in the stretch asked for.
+    const qreal clipLeft = origin.x() + left;
+    const qreal clipRight = origin.x() + right;
     const qint64 base = entry.start + piece.start;
     const int bytes = piece.text.byteCount();
     const bool last = piece.start + bytes == entry.length;
@@ -321,6 +323,8 @@ void LineLayouts::drawPiece(QPainter &painter, const Entry &entry, const Piece &
         const qreal x1 = line.cursorToX(shifted(box.start));
         const qreal x2 = line.cursorToX(shifted(box.start + box.length));
         const QRectF rect(at.x() + std::min(x1, x2) + 1, at.y() + 1, std::abs(x2 - x1) - 2, m_lineHeight - 2);
+        if (rect.right() < clipLeft || rect.left() > clipRight)
+            continue;
         const int byte = piece.text.byteOffset(box.start);
         const bool selected = byte >= selStart && byte < selEnd;
         QColor fill = kStrayBox;

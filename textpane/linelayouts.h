@@ -99,8 +99,8 @@ private:
     std::unique_ptr<Piece> makePiece(qint64 start, qint64 length, qint64 x, qint64 width, bool tabs) const;
     /// The piece holding `offset` of the line, and that offset within it.
     Piece &pieceAt(Entry &entry, qint64 offset);
-    void drawPiece(QPainter &painter, const Entry &entry, const Piece &piece, QPointF origin, const Style &style,
-                   const Marks &marks);
+    void drawPiece(QPainter &painter, const Entry &entry, const Piece &piece, QPointF origin, qreal left,
+                   qreal right, const Style &style, const Marks &marks);
     void noteWidth(qreal width);
 
     const TextDocument *m_document;

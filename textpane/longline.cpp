@@ -14,6 +14,8 @@ namespace {
 constexpr qint64 kReadBytes = 64 * 1024;
 // Bytes either side of a cut that decide whether a grapheme ends there.
 constexpr qint64 kLookAround = 32;
+// How far past a segment's target length a cut between two ASCII bytes is looked for.
+constexpr qint64 kQuickSearch = 256;
 
 bool isContinuation(uchar byte)
 {
@@ -27,6 +29,8 @@ bool graphemeEndsAt(const uchar *p, qint64 lo, qint64 hi, qint64 at)
         return true; // no rule joins two ASCII characters but CR LF, and a line holds no line end
     if (isContinuation(p[at]))
         return false;
+    lo = std::max(lo, at - kLookAround);
+    hi = std::min(hi, at + kLookAround);
     while (lo < at && isContinuation(p[lo]))
         ++lo;
     QString text;
@@ -139,6 +143,11 @@ qint64 LongLine::measure(const TextDocument &document, qint64 lineStart, qint64 
             }
         };
         while (i < target)
+            step();
+        // Between two ASCII bytes is always a grapheme boundary (a line holds no CR LF); look
+        // for one first, and only without one ask the boundary rules.
+        const qint64 quickEnd = std::min(hardEnd, target + kQuickSearch);
+        while (i < quickEnd && !(p[i] < 0x80 && p[i - 1] < 0x80))
             step();
         while (i < hardEnd && !graphemeEndsAt(p, 0, lookEnd, i))
             step();

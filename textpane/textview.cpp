@@ -78,6 +78,7 @@ void TextView::setDocument(std::shared_ptr<TextDocument> document)
     disconnect(m_changed);
     m_document = std::move(document);
     m_editor.setDocument(m_document.get());
+    m_editor.followLineEnds();
     m_layouts->setDocument(m_document.get());
     m_changed = connect(m_document.get(), &TextDocument::changed, this, &TextView::documentChanged);
     m_firstLine = 0;
@@ -140,15 +141,27 @@ QPoint TextView::scrollPosition() const
 void TextView::setScrollPosition(QPoint position)
 {
     const qint64 line = std::clamp<qint64>(std::max(0, position.y()) / lineHeight(), 0, lastFirstLine());
-    // Any offset is taken, as the other pane of a pair may have seen wider lines than this one
-    // has drawn yet: the range grows to it.
     const int x = std::max(0, position.x());
     if (line == m_firstLine && x == m_xOffset)
         return;
+    setFirstVisibleLine(line);
+    // The scroll range grows as lines are seen; the lines about to be shown count already. Past
+    // them any offset is taken all the same, as the other pane of a pair may have seen wider
+    // lines than this one has.
+    if (x > horizontalScrollBar()->maximum())
+        measureVisibleLines();
     if (x > horizontalScrollBar()->maximum())
         horizontalScrollBar()->setMaximum(x);
-    setFirstVisibleLine(line);
     setHorizontalOffset(x);
+}
+
+void TextView::measureVisibleLines()
+{
+    const qint64 last = std::min(m_document->lineCount() - 1, m_firstLine + visibleLineCount());
+    for (qint64 line = m_firstLine; line <= last; ++line)
+        m_layouts->width(line);
+    if (m_layouts->widest() > m_shownWidest)
+        updateScrollBars();
 }
 
 void TextView::setFirstVisibleLine(qint64 line)
@@ -514,6 +527,17 @@ void TextView::moveVertically(qint64 lines, bool extend)
         m_editor.setCaret(m_layouts->positionAt(target, m_desiredX), extend);
 }
 
+template<typename Dispatch>
+bool TextView::guarded(Dispatch dispatch)
+{
+    try {
+        return dispatch();
+    } catch (const std::bad_alloc &) {
+        QApplication::beep();
+        return true;
+    }
+}
+
 bool TextView::event(QEvent *event)
 {
     // Keys this view acts on are its own, not the window's shortcuts.
@@ -524,7 +548,12 @@ bool TextView::event(QEvent *event)
             return true;
         }
     }
-    return QAbstractScrollArea::event(event);
+    return guarded([&] { return QAbstractScrollArea::event(event); });
+}
+
+bool TextView::viewportEvent(QEvent *event)
+{
+    return guarded([&] { return QAbstractScrollArea::viewportEvent(event); });
 }
 
 // The clipboard
@@ -892,6 +921,15 @@ void TextView::inputMethodEvent(QInputMethodEvent *event)
 }
 
 QVariant TextView::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    try {
+        return inputMethodAnswer(query);
+    } catch (const std::bad_alloc &) {
+        return {};
+    }
+}
+
+QVariant TextView::inputMethodAnswer(Qt::InputMethodQuery query) const
 {
     switch (query) {
     case Qt::ImEnabled:

@@ -85,6 +85,11 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
+    bool viewportEvent(QEvent *event) override;
+    /// Hands an event on to the base class, which calls the handlers above; an edit or layout
+    /// that runs out of memory leaves the text as it was and ends there, never in the event loop.
+    template<typename Dispatch> bool guarded(Dispatch dispatch);
+
     enum class Command;
     enum class Press { None, Selecting, MaybeDrag };
 
@@ -97,6 +102,7 @@ private:
     void documentChanged(qint64 from, qint64 removed, qint64 inserted);
     void updateScrollBars();
     void noteWidest();
+    void measureVisibleLines();
     void restartBlink();
     void updateCaret();
     void setHorizontalOffset(int x);
@@ -112,6 +118,7 @@ private:
     bool acceptsDrag(QDropEvent *event) const;
     /// A bounded stretch of the caret's line around it, for input methods, and where it starts.
     QString surroundingText(qint64 *start) const;
+    QVariant inputMethodAnswer(Qt::InputMethodQuery query) const;
     int clampedLine(qint64 line) const;
     qint64 lastFirstLine() const;
 

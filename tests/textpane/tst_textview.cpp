@@ -1,10 +1,18 @@
 #include "textpane/textview.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
 
 #include <memory>
 
@@ -18,13 +26,18 @@ std::shared_ptr<TextDocument> documentOf(const QByteArray &bytes)
     return document;
 }
 
+QFont paneFont()
+{
+    QFont font(QStringLiteral("Arial"), 9);
+    font.setBold(true);
+    return font;
+}
+
 // A shown, focused view of `bytes`.
 std::unique_ptr<TextView> shownView(const QByteArray &bytes, QSize size = QSize(400, 200))
 {
     auto view = std::make_unique<TextView>();
-    QFont font(QStringLiteral("Arial"), 9);
-    font.setBold(true);
-    view->setFont(font);
+    view->setFont(paneFont());
     view->setDocument(documentOf(bytes));
     view->resize(size);
     view->show();
@@ -35,28 +48,484 @@ std::unique_ptr<TextView> shownView(const QByteArray &bytes, QSize size = QSize(
     return view;
 }
 
+QByteArray lines(int count)
+{
+    QByteArray text;
+    for (int i = 0; i < count; ++i)
+        text += "line " + QByteArray::number(i) + '\n';
+    return text;
+}
+
+// The middle of where a position is drawn, for a click on it.
+QPoint pointOf(const TextView &view, qint64 position)
+{
+    return view.positionRect(position).center();
+}
+
+QVariant imQuery(const QWidget &widget, Qt::InputMethodQuery query)
+{
+    return widget.inputMethodQuery(query);
+}
+
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+// Sees the drag events that reach the view itself, as the window's file drop handling does.
+class DragWatcher : public QObject
+{
+public:
+    int drags = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::DragEnter) {
+            ++drags;
+            static_cast<QDragEnterEvent *>(event)->acceptProposedAction();
+            return true;
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 class TestTextView : public QObject
 {
     Q_OBJECT
 private slots:
-    void screenshot();
+    void keysEditAcrossLineEnds_data();
+    void keysEditAcrossLineEnds();
+    void upAndDownKeepTheColumn();
+    void pageDownMovesAPageAndScrollsAsMuch();
+    void controlShiftEndSelectsToTheEnd();
+    void tabMovesTheFocusRatherThanTyping();
+    void copyAndPasteKeepNulsAndStrayBytes();
+    void pressFocusesAndDragSelects();
+    void doubleClickSelectsAWordAndTripleClickTheLine();
+    void inputMethodCommitTypesAndPreeditDoesNot();
+    void contextMenuEnablesOnlyWhatCanAct_data();
+    void contextMenuEnablesOnlyWhatCanAct();
+    void viewsOfOneDocumentFollowEachOthersEdits();
+    void unchangedScrollPositionPaintsNothing();
+    void offsetIntoALineNotYetPaintedHolds();
+    void wheelScrollsByLinesAndSidewaysWithShift();
+    void lastLineScrollsToTheTopAndWidthTracksTheWidestLine();
+    void fileDragsAreLeftToTheWindowAndTextDropsInsert();
+    void controlAndStrayBytesDrawAsDistinctBoxes();
 };
 
-void TestTextView::screenshot()
+void TestTextView::keysEditAcrossLineEnds_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<qint64>("caret");
+    QTest::addColumn<QTestEventList>("keys");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<qint64>("expectedCaret");
+
+    QTestEventList backspace;
+    backspace.addKeyClick(Qt::Key_Backspace);
+    QTestEventList deleteKey;
+    deleteKey.addKeyClick(Qt::Key_Delete);
+    QTestEventList typed;
+    typed.addKeyClicks(QStringLiteral("x!"));
+    QTestEventList enter;
+    enter.addKeyClick(Qt::Key_Return);
+    QTestEventList rightAndType;
+    rightAndType.addKeyClick(Qt::Key_Right);
+    rightAndType.addKeyClicks(QStringLiteral("y"));
+    QTestEventList undone;
+    undone.addKeyClicks(QStringLiteral("zz"));
+    undone.addKeyClick(Qt::Key_Z, Qt::ControlModifier);
+
+    QTest::newRow("backspace joins crlf") << QByteArray("ab\r\ncd") << qint64(4) << backspace << QByteArray("abcd") << qint64(2);
+    QTest::newRow("backspace joins cr") << QByteArray("ab\rcd") << qint64(3) << backspace << QByteArray("abcd") << qint64(2);
+    QTest::newRow("backspace joins lf") << QByteArray("ab\ncd") << qint64(3) << backspace << QByteArray("abcd") << qint64(2);
+    QTest::newRow("delete joins crlf") << QByteArray("ab\r\ncd") << qint64(2) << deleteKey << QByteArray("abcd") << qint64(2);
+    QTest::newRow("typed after crlf") << QByteArray("a\r\n") << qint64(3) << typed << QByteArray("a\r\nx!") << qint64(5);
+    QTest::newRow("enter follows crlf") << QByteArray("a\r\nb") << qint64(4) << enter << QByteArray("a\r\nb\r\n") << qint64(6);
+    QTest::newRow("enter follows cr") << QByteArray("a\rb") << qint64(3) << enter << QByteArray("a\rb\r") << qint64(4);
+    QTest::newRow("right steps over crlf") << QByteArray("a\r\nb") << qint64(1) << rightAndType << QByteArray("a\r\nyb") << qint64(4);
+    QTest::newRow("undo of typing") << QByteArray("ab") << qint64(1) << undone << QByteArray("ab") << qint64(1);
+}
+
+void TestTextView::keysEditAcrossLineEnds()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(qint64, caret);
+    QFETCH(QTestEventList, keys);
+    QFETCH(QByteArray, expected);
+    QFETCH(qint64, expectedCaret);
+    auto view = shownView(text);
+    view->editor().setCaret(caret);
+    keys.simulate(view.get());
+    QCOMPARE(view->document().bytes(), expected);
+    QCOMPARE(view->editor().caret(), expectedCaret);
+}
+
+void TestTextView::upAndDownKeepTheColumn()
+{
+    auto view = shownView("abcdefgh\nab\n\nabcdefgh\n");
+    view->editor().setCaret(6);
+    QTest::keyClick(view.get(), Qt::Key_Down);
+    QCOMPARE(view->editor().caret(), 11); // the end of the short line
+    QTest::keyClick(view.get(), Qt::Key_Down);
+    QCOMPARE(view->editor().caret(), 12);
+    QTest::keyClick(view.get(), Qt::Key_Down, Qt::ShiftModifier);
+    QCOMPARE(view->editor().caret(), 19); // the same column as where it started
+    QCOMPARE(view->editor().anchor(), 12);
+    QTest::keyClick(view.get(), Qt::Key_Left);
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(view.get(), Qt::Key_Up);
+    QCOMPARE(view->editor().caret(), 5); // a sideways move sets a new column
+}
+
+void TestTextView::pageDownMovesAPageAndScrollsAsMuch()
+{
+    auto view = shownView(lines(200));
+    const qint64 page = view->visibleLineCount();
+    QVERIFY(page > 3);
+    view->editor().setCaret(view->document().lineStart(2) + 3);
+    QTest::keyClick(view.get(), Qt::Key_PageDown);
+    QCOMPARE(view->document().lineOf(view->editor().caret()), 2 + page);
+    QCOMPARE(view->firstVisibleLine(), page);
+    QTest::keyClick(view.get(), Qt::Key_PageDown, Qt::ShiftModifier);
+    QCOMPARE(view->document().lineOf(view->editor().caret()), 2 + 2 * page);
+    QCOMPARE(view->document().lineOf(view->editor().anchor()), 2 + page);
+    QTest::keyClick(view.get(), Qt::Key_PageUp);
+    QCOMPARE(view->firstVisibleLine(), page);
+    QCOMPARE(view->editor().caret(), view->document().lineStart(2 + page) + 3);
+}
+
+void TestTextView::controlShiftEndSelectsToTheEnd()
+{
+    auto view = shownView(lines(500));
+    view->editor().setCaret(7);
+    QSignalSpy moved(view.get(), &TextView::selectionChanged);
+    QTest::keyClick(view.get(), Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(view->editor().selection(), (TextRange {7, view->document().size()}));
+    QCOMPARE(moved.count(), 1);
+    QVERIFY(view->firstVisibleLine() + view->visibleLineCount() >= view->document().lineCount());
+}
+
+void TestTextView::tabMovesTheFocusRatherThanTyping()
+{
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    auto *view = new TextView;
+    view->setFocusPolicy(Qt::TabFocus);
+    auto *button = new QPushButton(QStringLiteral("next"));
+    layout->addWidget(view);
+    layout->addWidget(button);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Tab);
+    QVERIFY(view->document().isEmpty());
+    QVERIFY(button->hasFocus());
+
+    // The pane takes focus only by Tab; a press in the text must focus it all the same.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    QVERIFY(view->hasFocus());
+}
+
+void TestTextView::copyAndPasteKeepNulsAndStrayBytes()
+{
+    const QByteArray bytes("a\0b\xE9\xFF\xC3\xA9\r\n\x1b", 10);
+    auto from = shownView(bytes);
+    QTest::keyClick(from.get(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(from.get(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QString::fromUtf8(bytes));
+
+    auto to = shownView("[]");
+    to->editor().setCaret(1);
+    QTest::keyClick(to.get(), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(to->document().bytes(), "[" + bytes + "]");
+    QTest::keyClick(to.get(), Qt::Key_Insert, Qt::ShiftModifier);
+    QCOMPARE(to->document().bytes(), "[" + bytes + bytes + "]");
+
+    // Cut takes the bytes out and keeps them whole for the next paste.
+    to->editor().setSelection(1, 1 + bytes.size());
+    QTest::keyClick(to.get(), Qt::Key_Delete, Qt::ShiftModifier);
+    QCOMPARE(to->document().bytes(), "[" + bytes + "]");
+    QCOMPARE(QApplication::clipboard()->mimeData()->data(QStringLiteral("application/x-brassfinch-bytes")), bytes);
+}
+
+void TestTextView::pressFocusesAndDragSelects()
+{
+    auto view = shownView("first line\nsecond line\nthird line\n");
+    QWidget *port = view->viewport();
+    const qint64 start = 3;
+    const qint64 end = view->document().lineStart(2) + 4;
+    QTest::mousePress(port, Qt::LeftButton, {}, pointOf(*view, start));
+    QCOMPARE(view->editor().caret(), start);
+    QTest::mouseMove(port, pointOf(*view, end));
+    QTest::mouseRelease(port, Qt::LeftButton, {}, pointOf(*view, end));
+    QCOMPARE(view->editor().selection(), (TextRange {start, end}));
+
+    QTest::mouseClick(port, Qt::LeftButton, Qt::ShiftModifier, pointOf(*view, 1));
+    QCOMPARE(view->editor().selection(), (TextRange {1, start}));
+}
+
+void TestTextView::doubleClickSelectsAWordAndTripleClickTheLine()
+{
+    auto view = shownView("alpha beta gamma\r\nnext\r\n");
+    const QPoint onBeta = pointOf(*view, 8);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, onBeta);
+    QCOMPARE(view->editor().selection(), (TextRange {6, 10}));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, onBeta);
+    QCOMPARE(view->editor().selection(), (TextRange {0, 18}));
+}
+
+void TestTextView::inputMethodCommitTypesAndPreeditDoesNot()
+{
+    auto view = shownView("ab");
+    view->editor().setCaret(1);
+    QVERIFY(view->testAttribute(Qt::WA_InputMethodEnabled));
+    QCOMPARE(imQuery(*view, Qt::ImEnabled).toBool(), true);
+
+    QInputMethodEvent preedit(QStringLiteral("\u304b"), {});
+    QApplication::sendEvent(view.get(), &preedit);
+    QCOMPARE(view->document().bytes(), "ab");
+
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("\u6f22"));
+    QApplication::sendEvent(view.get(), &commit);
+    QCOMPARE(view->document().bytes(), "a\xE6\xBC\xA2" "b");
+    QCOMPARE(imQuery(*view, Qt::ImSurroundingText).toString(), QStringLiteral("a\u6f22b"));
+    QCOMPARE(imQuery(*view, Qt::ImCursorPosition).toInt(), 2);
+    QCOMPARE(imQuery(*view, Qt::ImCursorRectangle).toRect().height(), view->lineHeight());
+}
+
+void TestTextView::contextMenuEnablesOnlyWhatCanAct_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("edited");
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<bool>("clipboard");
+    QTest::addColumn<QString>("enabled"); // the enabled actions, in order
+
+    QTest::newRow("empty") << QByteArray() << false << false << false << QString();
+    QTest::newRow("text") << QByteArray("abc") << false << false << false << QStringLiteral("Select All");
+    QTest::newRow("selection") << QByteArray("abc") << false << true << false
+                               << QStringLiteral("Cut,Copy,Delete,Select All");
+    QTest::newRow("edited, clipboard") << QByteArray("abc") << true << false << true
+                                       << QStringLiteral("Undo,Paste,Select All");
+}
+
+void TestTextView::contextMenuEnablesOnlyWhatCanAct()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, edited);
+    QFETCH(bool, selected);
+    QFETCH(bool, clipboard);
+    QFETCH(QString, enabled);
+    auto view = shownView(text);
+    if (edited)
+        QTest::keyClicks(view.get(), QStringLiteral("x"));
+    if (selected)
+        view->editor().setSelection(0, 2);
+    if (clipboard)
+        QApplication::clipboard()->setText(QStringLiteral("pasted"));
+    else
+        QApplication::clipboard()->clear();
+
+    QStringList all;
+    QStringList active;
+    QTimer::singleShot(0, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (menu == nullptr)
+            return;
+        for (QAction *action : menu->actions()) {
+            all << (action->isSeparator() ? QStringLiteral("-") : action->text());
+            if (action->isEnabled() && !action->isSeparator())
+                active << action->text();
+        }
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), view->viewport()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(view->viewport(), &event);
+    QCOMPARE(all.join(QLatin1Char(',')), QStringLiteral("Undo,Redo,-,Cut,Copy,Paste,Delete,-,Select All"));
+    QCOMPARE(active.join(QLatin1Char(',')), enabled);
+}
+
+void TestTextView::viewsOfOneDocumentFollowEachOthersEdits()
+{
+    auto one = shownView("first\nsecond\n");
+    auto other = shownView("");
+    other->setDocument(one->sharedDocument());
+    other->editor().setCaret(8);
+    const int secondLineEnd = other->positionRect(12).x();
+    QSignalSpy moved(other.get(), &TextView::selectionChanged);
+
+    one->editor().setCaret(0);
+    QTest::keyClicks(one.get(), QStringLiteral("new"));
+    QTest::keyClick(one.get(), Qt::Key_Return);
+    QCOMPARE(other->editor().caret(), 12);
+    QCOMPARE(moved.count(), 4);
+    one->editor().setCaret(12);
+    QTest::keyClicks(one.get(), QStringLiteral("WWW"));
+    QVERIFY(other->positionRect(19).x() > secondLineEnd);
+    QCOMPARE(other->positionAt(other->positionRect(19).topLeft()), 19);
+
+    // Once shown elsewhere, the old document no longer moves this view.
+    other->setDocument(documentOf("x"));
+    QTest::keyClicks(one.get(), QStringLiteral("more"));
+    QCOMPARE(other->editor().caret(), 0);
+    QCOMPARE(other->document().bytes(), "x");
+}
+
+void TestTextView::unchangedScrollPositionPaintsNothing()
+{
+    QByteArray text = lines(300);
+    text += QByteArray(3000, 'w') + '\n';
+    auto view = shownView(text);
+    view->setFirstVisibleLine(300);
+    QTest::qWait(20);
+    view->setScrollPosition(QPoint(50, 7 * view->lineHeight() + 3));
+    QCOMPARE(view->scrollPosition(), QPoint(50, 7 * view->lineHeight()));
+    QCOMPARE(view->firstVisibleLine(), 7);
+    QTest::qWait(20);
+
+    PaintCounter counter;
+    view->viewport()->installEventFilter(&counter);
+    QSignalSpy scrolled(view->verticalScrollBar(), &QScrollBar::valueChanged);
+    view->setScrollPosition(view->scrollPosition());
+    view->setScrollPosition(QPoint(50, 7 * view->lineHeight() + 1));
+    QTest::qWait(20);
+    QCOMPARE(counter.paints, 0);
+    QCOMPARE(scrolled.count(), 0);
+
+    view->setScrollPosition(QPoint(50, 8 * view->lineHeight()));
+    QTest::qWait(20);
+    QVERIFY(counter.paints > 0);
+}
+
+void TestTextView::offsetIntoALineNotYetPaintedHolds()
+{
+    QByteArray text = lines(300);
+    text += QByteArray(3000, 'w') + '\n';
+    auto view = shownView(text);
+    QTest::qWait(20);
+    view->setScrollPosition(QPoint(500, 300 * view->lineHeight()));
+    QCOMPARE(view->scrollPosition(), QPoint(500, 300 * view->lineHeight()));
+}
+
+void TestTextView::wheelScrollsByLinesAndSidewaysWithShift()
+{
+    QByteArray text = lines(100);
+    text.prepend(QByteArray(2000, 'w') + '\n');
+    auto view = shownView(text);
+    QTest::qWait(20);
+    const QPoint at(20, 20);
+    QWheelEvent down(at, view->viewport()->mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &down);
+    QCOMPARE(view->firstVisibleLine(), QApplication::wheelScrollLines());
+    QCOMPARE(view->scrollPosition().x(), 0);
+
+    QWheelEvent sideways(at, view->viewport()->mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, Qt::ShiftModifier,
+                         Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &sideways);
+    QCOMPARE(view->firstVisibleLine(), QApplication::wheelScrollLines());
+    QVERIFY(view->scrollPosition().x() > 0);
+}
+
+void TestTextView::lastLineScrollsToTheTopAndWidthTracksTheWidestLine()
+{
+    QByteArray text = lines(50);
+    const qint64 wide = text.size();
+    text += QByteArray(600, 'm') + "\nend";
+    auto view = shownView(text);
+    QTest::qWait(20);
+    QCOMPARE(view->verticalScrollBar()->maximum(), 51);
+    QCOMPARE(view->horizontalScrollBar()->maximum(), 0); // the wide line has not been seen
+
+    QTest::keyClick(view.get(), Qt::Key_End, Qt::ControlModifier);
+    view->setFirstVisibleLine(1000);
+    QCOMPARE(view->firstVisibleLine(), 51);
+    QTest::qWait(20);
+    view->setFirstVisibleLine(45);
+    QTest::qWait(20);
+    const int maximum = view->horizontalScrollBar()->maximum();
+    QVERIFY(maximum > 0);
+    view->ensureVisible(wide + 600);
+    QVERIFY(view->positionRect(wide + 600).x() < view->viewport()->width());
+    QVERIFY(view->positionRect(wide + 600).x() > 0);
+    // Once seen, the width stays when the line scrolls away.
+    view->setFirstVisibleLine(0);
+    QTest::qWait(20);
+    QCOMPARE(view->horizontalScrollBar()->maximum(), maximum);
+}
+
+void TestTextView::fileDragsAreLeftToTheWindowAndTextDropsInsert()
+{
+    auto view = shownView("abc");
+    DragWatcher watcher;
+    view->installEventFilter(&watcher);
+    auto *files = new QMimeData;
+    files->setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/a.txt"))});
+    files->setText(QStringLiteral("/tmp/a.txt"));
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, files, Qt::LeftButton, {});
+    QApplication::sendEvent(view->viewport(), &enter);
+    QCOMPARE(watcher.drags, 1);
+
+    auto *text = new QMimeData;
+    text->setData(QStringLiteral("application/x-brassfinch-bytes"), QByteArray("\0\xE9", 2));
+    const QPoint at = pointOf(*view, 1);
+    QDragEnterEvent textEnter(at, Qt::CopyAction, text, Qt::LeftButton, {});
+    QApplication::sendEvent(view->viewport(), &textEnter);
+    QCOMPARE(watcher.drags, 1);
+    QDropEvent drop(at, Qt::CopyAction, text, Qt::LeftButton, {});
+    QApplication::sendEvent(view->viewport(), &drop);
+    QCOMPARE(view->document().bytes(), QByteArray("a\0\xE9" "bc", 5));
+    QCOMPARE(view->editor().selection(), (TextRange {1, 3}));
+    delete files;
+    delete text;
+}
+
+void TestTextView::controlAndStrayBytesDrawAsDistinctBoxes()
 {
     static const char text[] = "tab\there\tand\tthere\n"
                                "nul\0here, esc \x1b, del \x7f\n"
-                                     "stray \xE9 and \xFF\xFE bytes\n"
-                                     "emoji \xF0\x9F\x98\x80 and e\xCC\x81 combined\n"
-                                     "arabic \xD8\xA7\xD9\x84\xD8\xB9\xD8\xB1\xD8\xA8\xD9\x8A\xD8\xA9 text\n"
-                                     "hebrew \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D and CJK \xE4\xB8\xAD\xE6\x96\x87\n";
+                               "stray \xE9 and \xFF\xFE bytes\n"
+                               "emoji \xF0\x9F\x98\x80 and e\xCC\x81 combined\n"
+                               "arabic \xD8\xA7\xD9\x84\xD8\xB9\xD8\xB1\xD8\xA8\xD9\x8A\xD8\xA9 text\n"
+                               "hebrew \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D and CJK \xE4\xB8\xAD\xE6\x96\x87\n";
     auto view = shownView(QByteArray(text, sizeof text - 1), QSize(420, 160));
-    view->editor().setSelection(30, 60);
-    view->viewport()->update();
-    QTest::qWait(50);
-    QVERIFY(view->grab().save(qEnvironmentVariable("BRASSFINCH_SHOT", QStringLiteral("/dev/null")), "PNG"));
+    view->editor().setCaret(0);
+    const QImage image = view->viewport()->grab().toImage();
+    const QString shot = qEnvironmentVariable("BRASSFINCH_SCREENSHOT");
+    if (!shot.isEmpty())
+        image.save(shot);
+
+    // Count a box's pixels by colour, within the box a byte is drawn in.
+    auto share = [&](qint64 position, const QColor &colour) {
+        const QRect box = view->positionRect(position).united(view->positionRect(position + 1)).adjusted(0, 2, 0, -2);
+        int matching = 0;
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x < box.right(); ++x)
+                matching += image.pixelColor(x, y) == colour;
+        return qreal(matching) / qMax(1, box.width() * box.height());
+    };
+    const QColor ink = view->palette().color(QPalette::Text);
+    const QByteArray bytes(text, sizeof text - 1);
+    const qint64 nul = bytes.indexOf('\0');
+    const qint64 stray = bytes.indexOf('\xE9');
+    QVERIFY2(share(nul, ink) > 0.3, "a control byte is a box in the text colour");
+    const QColor paper = view->palette().color(QPalette::Base);
+    QVERIFY2(share(stray, ink) + share(stray, paper) < 0.5, "a stray byte's box is neither text nor a control box");
+    QVERIFY(view->positionRect(stray + 1).x() - view->positionRect(stray).x() > view->positionRect(3).height());
 }
 
 QTEST_MAIN(TestTextView)
