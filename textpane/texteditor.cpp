@@ -27,7 +27,7 @@ public:
     explicit Window(const TextDocument &document) : m_document(document), m_size(document.size()) {}
 
     qint64 size() const { return m_size; }
-    /// The byte at `position` as 0 to 255, or -1 outside the text.
+    // The byte at `position` as 0 to 255, or -1 outside the text.
     int at(qint64 position)
     {
         if (position < 0 || position >= m_size)
@@ -60,17 +60,6 @@ private:
     qint64 m_from = 0;
     qint64 m_length = 0;
     std::array<char, kLength> m_bytes;
-};
-
-// A text given whole, read as the window reads the document.
-struct Bytes
-{
-    QByteArrayView text;
-    qint64 size() const { return text.size(); }
-    int at(qint64 position) const
-    {
-        return position >= 0 && position < text.size() ? static_cast<uchar>(text[position]) : -1;
-    }
 };
 
 enum class Kind { Word, Blank, LineEnd, Other };
@@ -179,6 +168,24 @@ qint64 snap(Window &text, qint64 position, int direction)
     return position;
 }
 
+// How much a kind of character is a word, for a double click between two.
+int wordRank(Kind kind)
+{
+    switch (kind) {
+    case Kind::Word: return 3;
+    case Kind::Other: return 2;
+    case Kind::Blank: return 1;
+    case Kind::LineEnd: break;
+    }
+    return 0;
+}
+
+// Typing over a selection begins a step; typing at the caret goes on with the one before.
+TextDocument::Merge typingOver(TextRange selection)
+{
+    return selection.length() ? TextDocument::Merge::No : TextDocument::Merge::Typing;
+}
+
 qint64 runEnd(Window &text, qint64 position, Kind kind)
 {
     while (position < text.size()) {
@@ -246,12 +253,6 @@ void TextEditor::documentChanged(qint64 from, qint64 removed, qint64 inserted)
     Window text(*m_document);
     m_caret = snap(text, follow(m_caret), -1);
     m_anchor = snap(text, follow(m_anchor), -1);
-}
-
-qint64 TextEditor::snapped(qint64 position, int direction) const
-{
-    Window text(*m_document);
-    return snap(text, position, direction);
 }
 
 qint64 TextEditor::characterStep(qint64 position, int direction) const
@@ -334,10 +335,9 @@ TextRange TextEditor::wordAt(qint64 position) const
     // A click between two characters takes the side that is more of a word.
     Window text(*m_document);
     position = snap(text, position, -1);
-    const auto rank = [](Kind kind) { return kind == Kind::Word ? 3 : kind == Kind::Other ? 2 : kind == Kind::Blank ? 1 : 0; };
     const Kind after = position < text.size() ? characterAt(text, position).kind : Kind::LineEnd;
     const Kind before = position > 0 ? characterAt(text, previousStart(text, position)).kind : Kind::LineEnd;
-    const Kind kind = rank(before) > rank(after) ? before : after;
+    const Kind kind = wordRank(before) > wordRank(after) ? before : after;
     if (kind == Kind::LineEnd)
         return {position, position};
     return {runStart(text, position, kind), runEnd(text, position, kind)};
@@ -364,26 +364,21 @@ void TextEditor::type(QByteArrayView text)
         return;
     const TextRange range = selection();
     if (!range.length() && m_overtype) {
-        // One character of the text replaces one after the caret, up to the line's end.
+        // A line end is never typed over, so overtyping never joins two lines.
         Window window(*m_document);
-        Bytes typed{text};
         qint64 end = m_caret;
-        for (qint64 i = 0; i < typed.size() && end < window.size(); i = characterAt(typed, i).end) {
-            const Character over = characterAt(window, end);
-            if (over.kind == Kind::LineEnd)
-                break;
-            end = over.end;
-        }
+        if (end < window.size() && characterAt(window, end).kind != Kind::LineEnd)
+            end = characterAt(window, end).end;
         replace(m_caret, end - m_caret, text, TextDocument::Merge::Typing);
         return;
     }
-    replace(range.start, range.length(), text, range.length() ? TextDocument::Merge::No : TextDocument::Merge::Typing);
+    replace(range.start, range.length(), text, typingOver(range));
 }
 
 void TextEditor::newLine()
 {
     const TextRange range = selection();
-    replace(range.start, range.length(), m_lineEnd, range.length() ? TextDocument::Merge::No : TextDocument::Merge::Typing);
+    replace(range.start, range.length(), m_lineEnd, typingOver(range));
 }
 
 void TextEditor::backspace()
@@ -411,8 +406,6 @@ void TextEditor::insert(QByteArrayView text)
     if (text.isEmpty() && !range.length())
         return;
     replace(range.start, range.length(), text, TextDocument::Merge::No);
-    // Typing after a paste is a step of its own.
-    m_document->breakTyping();
 }
 
 QByteArray TextEditor::selectedBytes() const
@@ -427,7 +420,6 @@ void TextEditor::removeSelection()
         return;
     const TextRange range = selection();
     replace(range.start, range.length(), {}, TextDocument::Merge::No);
-    m_document->breakTyping();
 }
 
 void TextEditor::undo()
@@ -446,7 +438,6 @@ void TextEditor::landAfter(TextRange stretch)
         return;
     Window text(*m_document);
     m_caret = m_anchor = snap(text, stretch.end, +1);
-    m_document->breakTyping();
 }
 
 void TextEditor::followLineEnds()

@@ -70,7 +70,6 @@ public:
     void followLineEnds();
 
 private:
-    qint64 snapped(qint64 position, int direction) const;
     qint64 characterStep(qint64 position, int direction) const;
     void moveTo(qint64 caret, bool extend);
     // The one edit of every command; the caret lands after `text` once the document took it.
