@@ -17,46 +17,54 @@ namespace {
 constexpr char kCr = '\r';
 constexpr char kLf = '\n';
 
-// A search for one line end counts whole spans of this length at full speed, then looks byte by
-// byte only into the span that holds it.
+// A search for one line end counts whole spans of this length at full speed, and looks for the
+// exact byte only in the span that holds it.
 constexpr qint64 kSpan = 1024;
 
 // The line ends in [p, p + n); `crBefore` tells whether p[-1] is a carriage return.
 qint64 countFrom(const char *p, qint64 n, bool crBefore)
 {
-    qint64 count = 0;
+    if (n <= 0)
+        return 0;
     const char *const end = p + n;
+    // The first byte's predecessor may lie outside the text; every later one's is at p[-1].
+    qint64 count = *p == kCr || (*p == kLf && !crBefore);
+    ++p;
 #ifdef __SSE2__
-    if (n >= 16) {
-        const __m128i cr = _mm_set1_epi8(kCr);
-        const __m128i lf = _mm_set1_epi8(kLf);
-        const __m128i zero = _mm_setzero_si128();
-        // Only its top byte is read: whether the byte before the next sixteen is a CR.
-        __m128i lastCr = _mm_set_epi8(crBefore ? -1 : 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-        while (end - p >= 16) {
-            // Each byte counter gains at most one a round, so they are emptied every 255 rounds.
-            const char *const stop = p + std::min<qint64>((end - p) / 16, 255) * 16;
-            __m128i counts = zero;
-            for (; p < stop; p += 16) {
-                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-                const __m128i isCr = _mm_cmpeq_epi8(bytes, cr);
-                const __m128i isLf = _mm_cmpeq_epi8(bytes, lf);
-                const __m128i afterCr = _mm_or_si128(_mm_slli_si128(isCr, 1), _mm_srli_si128(lastCr, 15));
-                counts = _mm_sub_epi8(counts, isCr);
-                counts = _mm_sub_epi8(counts, _mm_andnot_si128(afterCr, isLf));
-                lastCr = isCr;
-            }
-            const __m128i sums = _mm_sad_epu8(counts, zero);
-            count += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums));
+    const __m128i cr = _mm_set1_epi8(kCr);
+    const __m128i lf = _mm_set1_epi8(kLf);
+    const __m128i zero = _mm_setzero_si128();
+    // Byte counters, one for the CRs and one for the LFs that follow no CR.
+    __m128i crs = zero;
+    __m128i lfs = zero;
+    const auto take = [&](const char *at) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+        const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at - 1));
+        crs = _mm_sub_epi8(crs, _mm_cmpeq_epi8(bytes, cr));
+        lfs = _mm_sub_epi8(lfs, _mm_andnot_si128(_mm_cmpeq_epi8(before, cr), _mm_cmpeq_epi8(bytes, lf)));
+    };
+    const auto empty = [&] {
+        const __m128i sums = _mm_sad_epu8(_mm_add_epi8(crs, lfs), zero);
+        count += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums));
+        crs = lfs = zero;
+    };
+    while (end - p >= 64) {
+        // Each counter gains at most 4 a round, and together at most 255 before they are emptied.
+        const char *const stop = p + std::min<qint64>((end - p) / 64, 63) * 64;
+        for (; p < stop; p += 64) {
+            take(p);
+            take(p + 16);
+            take(p + 32);
+            take(p + 48);
         }
-        crBefore = p[-1] == kCr;
+        empty();
     }
+    for (; end - p >= 16; p += 16)
+        take(p);
+    empty();
 #endif
-    for (; p < end; ++p) {
-        const char c = *p;
-        count += c == kCr || (c == kLf && !crBefore);
-        crBefore = c == kCr;
-    }
+    for (; p < end; ++p)
+        count += *p == kCr || (*p == kLf && p[-1] != kCr);
     return count;
 }
 
@@ -114,6 +122,24 @@ qint64 findLineEnd(const char *text, qint64 from, qint64 to, qint64 k, bool crBe
         crBefore = c == kCr;
     }
     return -1;
+}
+
+// Where the `k`th line end from the back (from 0) in [from, to) of `text` begins: spans are
+// counted from `to` back to the one that holds it, which is then searched from its start.
+qint64 findLineEndFromBack(const char *text, qint64 from, qint64 to, qint64 k)
+{
+    while (to - from > kSpan) {
+        const qint64 start = to - kSpan;
+        const bool crBefore = text[start - 1] == kCr;
+        const qint64 count = countFrom(text + start, kSpan, crBefore);
+        if (k < count)
+            return findLineEnd(text, start, to, count - 1 - k, crBefore);
+        k -= count;
+        to = start;
+    }
+    const bool crBefore = from > 0 && text[from - 1] == kCr;
+    const qint64 count = countFrom(text + from, to - from, crBefore);
+    return k < count ? findLineEnd(text, from, to, count - 1 - k, crBefore) : -1;
 }
 
 // Past the line end that begins at `at`: past both bytes of a CR LF.
@@ -195,7 +221,12 @@ qint64 LineIndex::positionPastLineEnd(QByteArrayView text, qint64 nth) const
     const auto block = qint64(std::upper_bound(m_before.begin(), m_before.end(), nth) - m_before.begin()) - 1;
     const qint64 start = block * kBlockSize;
     const qint64 stop = std::min(start + kBlockSize, m_size);
-    const qint64 at = findLineEnd(data, start, stop, nth - m_before[size_t(block)], start > 0 && data[start - 1] == kCr);
+    const qint64 inBlock = nth - m_before[size_t(block)];
+    const qint64 ofBlock = (size_t(block + 1) < m_before.size() ? m_before[size_t(block + 1)] : m_lineEnds) - m_before[size_t(block)];
+    // Searched from the nearer end of the block, by count.
+    const qint64 at = inBlock < ofBlock / 2
+        ? findLineEnd(data, start, stop, inBlock, start > 0 && data[start - 1] == kCr)
+        : findLineEndFromBack(data, start, stop, ofBlock - 1 - inBlock);
     Q_ASSERT(at >= 0);
     return pastLineEnd(data, m_size, at);
 }

@@ -72,6 +72,10 @@ public:
 private:
     qint64 snapped(qint64 position, int direction) const;
     qint64 characterStep(qint64 position, int direction) const;
+    void moveTo(qint64 caret, bool extend);
+    // The one edit of every command; the caret lands after `text` once the document took it.
+    void replace(qint64 from, qint64 length, QByteArrayView text, TextDocument::Merge merge);
+    void landAfter(TextRange stretch);
 
     TextDocument *m_document;
     qint64 m_caret = 0;
