@@ -184,7 +184,9 @@ void TestTextView::upAndDownKeepTheColumn()
     QTest::keyClick(view.get(), Qt::Key_Down, Qt::ShiftModifier);
     QCOMPARE(view->editor().caret(), 19); // the same column as where it started
     QCOMPARE(view->editor().anchor(), 12);
+    QTest::keyClick(view.get(), Qt::Key_Right); // drops the selection at its end
     QTest::keyClick(view.get(), Qt::Key_Left);
+    QCOMPARE(view->editor().caret(), 18);
     for (int i = 0; i < 3; ++i)
         QTest::keyClick(view.get(), Qt::Key_Up);
     QCOMPARE(view->editor().caret(), 5); // a sideways move sets a new column
