@@ -662,7 +662,6 @@ void TextView::mousePressEvent(QMouseEvent *event)
     } else if (!extend && m_editor.hasSelection() && position >= selection.start && position < selection.end) {
         m_press = Press::MaybeDrag;
     } else {
-        m_document->breakTyping();
         perform([&] { m_editor.setCaret(position, extend); }, false, extend);
         m_press = Press::Selecting;
     }
