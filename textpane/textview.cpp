@@ -15,7 +15,6 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
-#include <QStyleHints>
 #include <QWheelEvent>
 
 #include <algorithm>
