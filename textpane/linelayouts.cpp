@@ -179,7 +179,8 @@ void LineLayouts::documentChanged(qint64 from, qint64 removed, qint64 inserted)
         } else {
             m_lines.erase(same);
         }
-    } else {
+    } else if (first <= oldLast) {
+        // (A CR LF split by a character adds a line end outside the inserted text and no line.)
         m_lines.erase(m_lines.lower_bound(first), m_lines.upper_bound(oldLast));
     }
 
