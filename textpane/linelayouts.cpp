@@ -180,7 +180,7 @@ void LineLayouts::documentChanged(qint64 from, qint64 removed, qint64 inserted)
             m_lines.erase(same);
         }
     } else if (first <= oldLast) {
-        // (A CR LF split by a character adds a line end outside the inserted text and no line.)
+        // Else a character went between a CR and its LF: the line it makes is new, no old one changed.
         m_lines.erase(m_lines.lower_bound(first), m_lines.upper_bound(oldLast));
     }
 
