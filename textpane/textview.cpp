@@ -445,7 +445,9 @@ TextView::Command TextView::commandFor(const QKeyEvent *event)
 
 bool TextView::typesText(const QKeyEvent *event)
 {
-    if (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+    // Control with Alt is AltGr on some systems, and types.
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if ((modifiers & Qt::MetaModifier) || ((modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier)))
         return false;
     const QString text = event->text();
     if (text.isEmpty())
@@ -645,6 +647,8 @@ void TextView::mousePressEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton)
         return;
     setFocus(Qt::MouseFocusReason);
+    if (!m_preedit.isEmpty())
+        QGuiApplication::inputMethod()->commit();
     const qint64 position = positionAt(point);
     const bool extend = event->modifiers() & Qt::ShiftModifier;
     const bool third = m_sinceDoubleClick.isValid()
