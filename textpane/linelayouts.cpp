@@ -179,7 +179,8 @@ void LineLayouts::documentChanged(qint64 from, qint64 removed, qint64 inserted)
         } else {
             m_lines.erase(same);
         }
-    } else {
+    } else if (first <= oldLast) {
+        // Else a character went between a CR and its LF: the line it makes is new, no old one changed.
         m_lines.erase(m_lines.lower_bound(first), m_lines.upper_bound(oldLast));
     }
 

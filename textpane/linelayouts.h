@@ -77,7 +77,7 @@ public:
               const Marks &marks);
 
 private:
-    /// A laid-out stretch: a whole short line or one segment of a long one.
+    // A laid-out stretch: a whole short line or one segment of a long one.
     struct Piece
     {
         qint64 start = 0; ///< from the line's start
@@ -97,7 +97,7 @@ private:
     Entry &entry(qint64 line);
     Piece &piece(Entry &entry, int segment);
     std::unique_ptr<Piece> makePiece(qint64 start, qint64 length, qint64 x, qint64 width, bool tabs) const;
-    /// The piece holding `offset` of the line, and that offset within it.
+    // The piece that holds `offset` (from the line's start).
     Piece &pieceAt(Entry &entry, qint64 offset);
     void drawPiece(QPainter &painter, const Entry &entry, const Piece &piece, QPointF origin, qreal left,
                    qreal right, const Style &style, const Marks &marks);

@@ -15,7 +15,6 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
-#include <QStyleHints>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -452,7 +451,9 @@ TextView::Command TextView::commandFor(const QKeyEvent *event)
 
 bool TextView::typesText(const QKeyEvent *event)
 {
-    if (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+    // Control with Alt is AltGr on some systems, and types.
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if ((modifiers & Qt::MetaModifier) || ((modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier)))
         return false;
     const QString text = event->text();
     if (text.isEmpty())
@@ -652,6 +653,8 @@ void TextView::mousePressEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton)
         return;
     setFocus(Qt::MouseFocusReason);
+    if (!m_preedit.isEmpty())
+        QGuiApplication::inputMethod()->commit();
     const qint64 position = positionAt(point);
     const bool extend = event->modifiers() & Qt::ShiftModifier;
     const bool third = m_sinceDoubleClick.isValid()
@@ -668,7 +671,6 @@ void TextView::mousePressEvent(QMouseEvent *event)
     } else if (!extend && m_editor.hasSelection() && position >= selection.start && position < selection.end) {
         m_press = Press::MaybeDrag;
     } else {
-        m_document->breakTyping();
         perform([&] { m_editor.setCaret(position, extend); }, false, extend);
         m_press = Press::Selecting;
     }

@@ -86,8 +86,8 @@ protected:
 
 private:
     bool viewportEvent(QEvent *event) override;
-    /// Hands an event on to the base class, which calls the handlers above; an edit or layout
-    /// that runs out of memory leaves the text as it was and ends there, never in the event loop.
+    // Hands an event on to the base class, which calls the handlers above; an edit or layout
+    // that runs out of memory leaves the text as it was and ends there, never in the event loop.
     template<typename Dispatch> bool guarded(Dispatch dispatch);
 
     enum class Command;
@@ -95,7 +95,7 @@ private:
 
     static Command commandFor(const QKeyEvent *event);
     static bool typesText(const QKeyEvent *event);
-    /// Runs an action on the editor, then keeps the caret in view and tells who listens.
+    // Runs an action on the editor, then keeps the caret in view and tells who listens.
     void perform(const std::function<void()> &action, bool vertical = false, bool primary = false);
     void run(Command command, bool extend);
     void moveVertically(qint64 lines, bool extend);
@@ -116,7 +116,7 @@ private:
     static QMimeData *mimeDataOf(const QByteArray &bytes);
     static QByteArray bytesOf(const QMimeData *data);
     bool acceptsDrag(QDropEvent *event) const;
-    /// A bounded stretch of the caret's line around it, for input methods, and where it starts.
+    // A bounded stretch of the caret's line around it, for input methods, and where it starts.
     QString surroundingText(qint64 *start) const;
     QVariant inputMethodAnswer(Qt::InputMethodQuery query) const;
     int clampedLine(qint64 line) const;

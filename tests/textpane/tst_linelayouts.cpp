@@ -51,6 +51,7 @@ private slots:
     void segmentLayoutsAgreeWithTheAdvanceSums();
     void editOfALongLineMeasuresAsAFreshPass_data();
     void editOfALongLineMeasuresAsAFreshPass();
+    void editKeepsOtherLinesAndMovesThoseAfter_data();
     void editKeepsOtherLinesAndMovesThoseAfter();
 };
 
@@ -192,26 +193,45 @@ void TestLineLayouts::editOfALongLineMeasuresAsAFreshPass()
         QCOMPARE(line.summedX(*document, 0, offset, advances), fresh.summedX(*document, 0, offset, advances));
 }
 
+void TestLineLayouts::editKeepsOtherLinesAndMovesThoseAfter_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<qint64>("from");
+    QTest::addColumn<qint64>("removed");
+    QTest::addColumn<QByteArray>("inserted");
+    QTest::addColumn<int>("kept"); // lines whose layouts survive the edit
+
+    const QByteArray lines("one\ntwo\nthree\tx\nfour\nfive\n");
+    QTest::newRow("typed in a line") << lines << qint64(1) << qint64(0) << QByteArray("n") << 5;
+    QTest::newRow("line added above") << lines << qint64(0) << qint64(0) << QByteArray("zero\n") << 5;
+    QTest::newRow("lines joined") << lines << qint64(3) << qint64(1) << QByteArray() << 4;
+    QTest::newRow("cr lf split") << QByteArray("a\r\nb\r\nc") << qint64(2) << qint64(0) << QByteArray("x") << 3;
+    QTest::newRow("cr lf joined") << QByteArray("a\rx\nb") << qint64(2) << qint64(1) << QByteArray() << 1;
+    QTest::newRow("cr gains lf") << QByteArray("a\rbb") << qint64(2) << qint64(0) << QByteArray("\n") << 0;
+}
+
 void TestLineLayouts::editKeepsOtherLinesAndMovesThoseAfter()
 {
-    const auto document = documentOf("one\ntwo\nthree\tx\nfour\nfive\n");
+    QFETCH(QByteArray, text);
+    QFETCH(qint64, from);
+    QFETCH(qint64, removed);
+    QFETCH(QByteArray, inserted);
+    QFETCH(int, kept);
+    const auto document = documentOf(text);
     LineLayouts layouts(document.get(), testFont());
-    const qreal xOfX = layouts.x(2, document->lineStart(2) + 6);
     for (qint64 line = 0; line < document->lineCount(); ++line)
         layouts.width(line);
-    QCOMPARE(layouts.keptCount(), 6);
 
-    document->insert(1, "n");
-    layouts.documentChanged(1, 0, 1);
-    QCOMPARE(layouts.keptCount(), 5);
-
-    document->insert(0, "zero\n");
-    layouts.documentChanged(0, 0, 5);
-    QCOMPARE(layouts.x(3, document->lineStart(3) + 6), xOfX);
-    QCOMPARE(layouts.positionAt(3, xOfX), document->lineStart(3) + 6);
+    document->replace(from, removed, inserted);
+    layouts.documentChanged(from, removed, inserted.size());
+    QCOMPARE(layouts.keptCount(), kept);
     LineLayouts fresh(document.get(), testFont());
-    for (qint64 line = 0; line < document->lineCount(); ++line)
+    for (qint64 line = 0; line < document->lineCount(); ++line) {
         QCOMPARE(layouts.width(line), fresh.width(line));
+        const qint64 end = document->lineEnd(line);
+        QCOMPARE(layouts.x(line, end), fresh.x(line, end));
+        QCOMPARE(layouts.positionAt(line, fresh.width(line) + 5), end);
+    }
 }
 
 QTEST_MAIN(TestLineLayouts)
