@@ -599,6 +599,7 @@ int fullScreen(const QString &path)
     Form2 *view = window.fullScreenWindow();
     if (!view || !view->isVisible() || view->RichTextBox1->byteCount() != window.RichTextBox1->byteCount())
         fail("the full-screen view did not show the text");
+    QCoreApplication::processEvents();
     PaintProbe viewProbe(view->RichTextBox1->viewport());
     paintNow(*view->RichTextBox1, viewProbe);
     const double entered = msSince(timer);
@@ -606,6 +607,7 @@ int fullScreen(const QString &path)
     QTest::keyClick(view->RichTextBox1, Qt::Key_Escape);
     if (view->isVisible() || !window.isVisible())
         fail("Escape did not bring the main window back");
+    QCoreApplication::processEvents();
     paintNow(*window.RichTextBox1, mainProbe);
     const double left = msSince(timer);
     report(entered + left, {{"enter_ms", entered}, {"leave_ms", left}, {"grew_mb", rssMb() - before}});
