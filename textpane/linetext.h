@@ -1,5 +1,7 @@
 #pragma once
 
+#include "textpane/utf8.h"
+
 #include <QByteArrayView>
 #include <QString>
 
@@ -52,46 +54,7 @@ private:
     std::vector<Box> m_boxes;
 };
 
-// Inline: the width pass over a long line calls it for every character beyond ASCII.
 inline int LineText::decode(const uchar *p, qint64 available, char32_t *codePoint)
 {
-    const uchar lead = p[0];
-    if (lead < 0x80) {
-        *codePoint = lead;
-        return 1;
-    }
-    int length;
-    char32_t value;
-    // The second byte's range rules out overlong forms, surrogates and values past U+10FFFF.
-    uchar low = 0x80;
-    uchar high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        value = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        value = lead & 0x0F;
-        if (lead == 0xE0)
-            low = 0xA0;
-        else if (lead == 0xED)
-            high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        value = lead & 0x07;
-        if (lead == 0xF0)
-            low = 0x90;
-        else if (lead == 0xF4)
-            high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (available < length || p[1] < low || p[1] > high)
-        return 0;
-    for (int i = 1; i < length; ++i) {
-        if ((p[i] & 0xC0) != 0x80)
-            return 0;
-        value = (value << 6) | (p[i] & 0x3F);
-    }
-    *codePoint = value;
-    return length;
+    return decodeUtf8(p, available, codePoint);
 }

@@ -1,5 +1,7 @@
 #include "textpane/texteditor.h"
 
+#include "textpane/utf8.h"
+
 #include <QChar>
 
 #include <algorithm>
@@ -87,44 +89,21 @@ Kind kindOf(char32_t c)
 template <typename Text>
 int sequenceAt(Text &text, qint64 position, char32_t *codePoint)
 {
-    const int lead = text.at(position);
+    uchar bytes[4];
+    qint64 available = 0;
+    for (; available < 4; ++available) {
+        const int byte = text.at(position + available);
+        if (byte < 0)
+            break;
+        bytes[available] = static_cast<uchar>(byte);
+    }
     *codePoint = kStray;
-    if (lead < 0)
+    if (available == 0)
         return 1;
-    if (lead < 0x80) {
-        *codePoint = static_cast<char32_t>(lead);
-        return 1;
-    }
-    int length = 0;
-    int low = 0x80;
-    int high = 0xBF;
-    char32_t value = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        value = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        value = lead & 0x0F;
-        low = lead == 0xE0 ? 0xA0 : low;
-        high = lead == 0xED ? 0x9F : high;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        value = lead & 0x07;
-        low = lead == 0xF0 ? 0x90 : low;
-        high = lead == 0xF4 ? 0x8F : high;
-    } else {
-        return 1;
-    }
-    for (int i = 1; i < length; ++i) {
-        const int byte = text.at(position + i);
-        if (byte < low || byte > high)
-            return 1;
-        value = (value << 6) | static_cast<char32_t>(byte & 0x3F);
-        low = 0x80;
-        high = 0xBF;
-    }
-    *codePoint = value;
-    return length;
+    const int length = decodeUtf8(bytes, available, codePoint);
+    if (length == 0)
+        *codePoint = kStray;
+    return std::max(length, 1);
 }
 
 // The character that starts at `position`, which must start one and lie before the end.

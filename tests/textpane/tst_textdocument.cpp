@@ -1,3 +1,4 @@
+#include "tests/support/failingallocation.h"
 #include "textpane/bigbuffer.h"
 #include "textpane/lineindex.h"
 #include "textpane/textdocument.h"
@@ -11,20 +12,6 @@
 #include <new>
 #include <random>
 
-// Allocations fail on demand, to see an edit that runs out of memory leave the document alone.
-namespace {
-long g_allocationsLeft = -1;
-}
-void *operator new(std::size_t size)
-{
-    if (g_allocationsLeft >= 0 && g_allocationsLeft-- == 0)
-        throw std::bad_alloc();
-    if (void *memory = std::malloc(size ? size : 1))
-        return memory;
-    throw std::bad_alloc();
-}
-void operator delete(void *memory) noexcept { std::free(memory); }
-void operator delete(void *memory, std::size_t) noexcept { std::free(memory); }
 
 namespace {
 constexpr qint64 kBlock = LineIndex::kBlockSize;

@@ -1,3 +1,4 @@
+#include "tests/support/failingallocation.h"
 #include "textpane/textdocument.h"
 #include "textpane/texteditor.h"
 
@@ -6,21 +7,6 @@
 #include <cstdlib>
 #include <new>
 
-// Fails the nth allocation from here on, once, so an edit can run out of memory at each point
-// it allocates.
-namespace {
-int g_allocationsBeforeFailure = -1;
-}
-void *operator new(std::size_t size)
-{
-    if (g_allocationsBeforeFailure >= 0 && g_allocationsBeforeFailure-- == 0)
-        throw std::bad_alloc();
-    if (void *memory = std::malloc(size ? size : 1))
-        return memory;
-    throw std::bad_alloc();
-}
-void operator delete(void *memory) noexcept { std::free(memory); }
-void operator delete(void *memory, std::size_t) noexcept { std::free(memory); }
 
 namespace {
 QByteArray operator""_b(const char *text, std::size_t size) { return QByteArray(text, qsizetype(size)); }
@@ -170,14 +156,14 @@ private slots:
             for (char key : keys.chopped(1))
                 press(f.editor, key);
             const QByteArray before = marked(f.editor);
-            g_allocationsBeforeFailure = failing;
+            g_allocationsLeft = failing;
             try {
                 press(f.editor, keys.back());
-                g_allocationsBeforeFailure = -1;
+                g_allocationsLeft = -1;
                 QVERIFY(marked(f.editor) != before);
                 break;
             } catch (const std::bad_alloc &) {
-                g_allocationsBeforeFailure = -1;
+                g_allocationsLeft = -1;
                 QCOMPARE(marked(f.editor), before);
             }
         }
