@@ -113,3 +113,19 @@ bool BigBuffer::reserve(qint64 capacity)
     m_capacity = length;
     return true;
 }
+
+bool BigBuffer::populate(qint64 from, qint64 length)
+{
+    from = std::clamp<qint64>(from, 0, m_capacity);
+    length = std::clamp<qint64>(length, 0, m_capacity - from);
+    if (length == 0)
+        return true;
+#ifdef MADV_POPULATE_WRITE
+    // The advice works on whole pages: the page holding `from` is taken whole, which changes none
+    // of its bytes.
+    const qint64 start = from / kPage * kPage;
+    return madvise(m_data + start, size_t(from + length - start), MADV_POPULATE_WRITE) == 0;
+#else
+    return false;
+#endif
+}

@@ -28,6 +28,10 @@ public:
     /// Makes room for at least `capacity` bytes, keeping the contents; false, with the buffer as
     /// it was, when there is no memory.
     bool reserve(qint64 capacity);
+    /// Has the system give [from, from + length) its pages now, writable, without changing what
+    /// they hold: their clearing is paid here, on the calling thread, rather than by the first
+    /// write. Clipped to the capacity; false where the system cannot (then the first write pays).
+    bool populate(qint64 from, qint64 length);
 
 private:
     char *m_data = nullptr;

@@ -1,12 +1,14 @@
 // A load, in order:
 //  1. On the window's thread: the file is opened, its size measured against the memory left, and
 //     a buffer mapped for the whole of it (nothing touched yet).
-//  2. The reader reads the file straight into that buffer, stretch by stretch, up to its end (a
-//     pipe or a growing file makes the buffer grow, its pages moved rather than copied), and shows
-//     each stretch to the inspector (the encoding scan).
-//  3. The indexer follows behind it on the other core and indexes the lines of each stretch.
-//  4. At the end the reader checks that the file is still the one it began to read.
-//  5. On the window's thread: the buffer and its index become a document, handed to the pane.
+//  2. The faulter runs ahead of the reader and has the system give the buffer its pages: clearing
+//     fresh memory costs more here than copying the file, so it runs beside the copy.
+//  3. The reader reads the file straight into that buffer, stretch by stretch, up to its end (a
+//     pipe or a growing file makes the buffer grow, its pages moved rather than copied).
+//  4. The indexer follows behind it, indexes the lines of each stretch and shows it to the
+//     inspector (the encoding scan).
+//  5. On the window's thread, once all three have ended: the file is checked to be the one it was
+//     (else the text is refused), and the buffer and its index become a document for the pane.
 // A load given up at any point leaves the workers to end on their own; they own all they touch.
 
 #include "textpane/documentload.h"
@@ -33,6 +35,9 @@
 namespace {
 
 constexpr qint64 kStretch = 4 * 1024 * 1024;
+// How far the faulter runs ahead of the reader, and in what steps.
+constexpr qint64 kFaultAhead = 32 * 1024 * 1024;
+constexpr qint64 kFaultStep = 4 * 1024 * 1024;
 // Room a pipe's buffer starts with; it doubles as it fills.
 constexpr qint64 kPipeRoom = 16 * 1024 * 1024;
 // Room beyond a file's size, so that one that grew a little while it was read needs no regrowth.
@@ -58,8 +63,10 @@ struct DocumentLoad::Work
     std::condition_variable changed;
     qint64 read = 0;    ///< bytes in the buffer
     qint64 indexed = 0; ///< bytes in the index
+    qint64 faulted = 0; ///< bytes given their pages ahead of the reader
     bool readEnded = false;
-    int running = 2;
+    bool faulting = true; ///< the faulter still works on the buffer, which must not move meanwhile
+    int running = 3;
     std::exception_ptr failure;
     platform::QuietWait *waiter = nullptr; ///< the window's thread, while it waits
 
@@ -69,6 +76,7 @@ struct DocumentLoad::Work
 
     void readAll();
     void indexAll();
+    void faultAll();
     void fail();
     void ended();
     void giveUp();
@@ -81,10 +89,11 @@ void DocumentLoad::Work::readAll()
     try {
         for (;;) {
             const qint64 at = read; // only this thread moves it
-            if (text.capacity() - at < kStretch / 4) {
-                // The buffer may move as it grows: the indexer must be between two stretches.
+            if (text.capacity() == at) {
+                // The buffer may move as it grows: the indexer must be between two stretches, and
+                // the faulter done.
                 std::unique_lock held(lock);
-                changed.wait(held, [this] { return stop || indexed == read; });
+                changed.wait(held, [this] { return stop || (indexed == read && !faulting); });
                 if (stop)
                     break;
                 if (!text.reserve(std::max(2 * text.capacity(), at + kStretch)))
@@ -93,20 +102,12 @@ void DocumentLoad::Work::readAll()
             const qint64 got = file->read(text.data() + at, std::min(kStretch, text.capacity() - at), &stop);
             if (stop)
                 break;
-            if (got == 0) {
-                refuseIfChanged();
+            if (got == 0)
                 break;
-            }
-            const QByteArrayView stretch(text.data() + at, got);
-            keepTail(stretch, at);
+            keepTail(QByteArrayView(text.data() + at, got), at);
             const qint64 needed = PaneControl::memoryToHold(at + got);
             if (!room.allows(needed))
                 throw platform::Failure(room.refusal(needed, QStringLiteral("Reading it")));
-            {
-                std::lock_guard held(inspecting);
-                if (inspect && !stop)
-                    inspect(stretch);
-            }
             std::lock_guard held(lock);
             read = at + got;
             done = read;
@@ -133,7 +134,13 @@ void DocumentLoad::Work::indexAll()
                 from = indexed;
                 to = read;
             }
-            index.add(QByteArrayView(text.data() + from, to - from));
+            const QByteArrayView stretch(text.data() + from, to - from);
+            index.add(stretch);
+            {
+                std::lock_guard held(inspecting);
+                if (inspect && !stop)
+                    inspect(stretch);
+            }
             std::lock_guard held(lock);
             indexed = to;
             changed.notify_all();
@@ -141,6 +148,29 @@ void DocumentLoad::Work::indexAll()
     } catch (...) {
         fail();
     }
+}
+
+void DocumentLoad::Work::faultAll()
+{
+    for (;;) {
+        qint64 from = 0;
+        {
+            std::unique_lock held(lock);
+            changed.wait(held, [this] { return stop || readEnded || faulted < read + kFaultAhead; });
+            if (stop || readEnded || faulted >= text.capacity())
+                break;
+            from = faulted;
+        }
+        // Where the system cannot, the reader's writes take the pages as they go.
+        const qint64 length = std::min(kFaultStep, text.capacity() - from);
+        if (!text.populate(from, length))
+            break;
+        std::lock_guard held(lock);
+        faulted = from + length;
+    }
+    std::lock_guard held(lock);
+    faulting = false;
+    changed.notify_all();
 }
 
 void DocumentLoad::Work::fail()
@@ -217,6 +247,10 @@ DocumentLoad::DocumentLoad(PaneControl &pane, const QString &path, Inspect inspe
         throw platform::outOfMemory();
     work.inspect = std::move(inspect);
     std::thread([work = m_work] {
+        work->faultAll();
+        work->ended();
+    }).detach();
+    std::thread([work = m_work] {
         work->indexAll();
         work->ended();
     }).detach();
@@ -265,7 +299,14 @@ bool DocumentLoad::finish(platform::LoadProgress *progress, const std::function<
         m_pane.adoptDocument(nullptr);
         return false;
     }
-    // Both workers have ended: what they held is the window's thread's now.
+    // The workers have ended: what they held is the window's thread's now.
+    if (!work.failure && !work.stop) {
+        try {
+            work.refuseIfChanged();
+        } catch (...) {
+            work.failure = std::current_exception();
+        }
+    }
     if (vet && !work.failure) {
         try {
             vet();
