@@ -118,7 +118,8 @@ int TextView::clampedLine(qint64 line) const
 
 qint64 TextView::lastFirstLine() const
 {
-    return std::max<qint64>(0, m_document->lineCount() - 1);
+    // The last line stops at the bottom of the view, so a text that fits shows no scroll bar.
+    return std::max<qint64>(0, m_document->lineCount() - std::max<qint64>(1, visibleLineCount()));
 }
 
 qint64 TextView::firstVisibleLine() const
@@ -258,7 +259,7 @@ qint64 TextView::positionAt(QPoint point) const
 {
     const int height = lineHeight();
     const int row = point.y() >= 0 ? point.y() / height : -((height - 1 - point.y()) / height);
-    const qint64 line = std::clamp<qint64>(m_firstLine + row, 0, lastFirstLine());
+    const qint64 line = std::clamp<qint64>(m_firstLine + row, 0, m_document->lineCount() - 1);
     return m_layouts->positionAt(line, qreal(point.x()) + m_xOffset);
 }
 
@@ -308,6 +309,11 @@ void TextView::paintEvent(QPaintEvent *event)
 void TextView::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
+    // A taller view may show the last line higher up than it can be.
+    if (m_firstLine > lastFirstLine()) {
+        m_firstLine = lastFirstLine();
+        viewport()->update();
+    }
     updateScrollBars();
 }
 
