@@ -1,8 +1,11 @@
 #include "find/panefind.h"
 
+#include "platform/failure.h"
 #include "textpane/panecontrol.h"
 
 #include <algorithm>
+#include <new>
+#include <vector>
 
 namespace {
 
@@ -27,24 +30,27 @@ FindOutcome findInPane(PaneControl &pane, const TextSearch &search, SearchDirect
     FindOutcome outcome;
     // The second pass covers only the matches the first could not reach.
     const qint64 overlap = std::max<qint64>(0, search.byteLength() - 1);
-    const TextMatch match = pane.withBytes([&](QByteArrayView text) {
-        const qint64 size = text.size();
-        TextMatch found;
+    TextMatch match;
+    try {
+        // The text as it is kept: an edited one is searched in its pieces, not gathered first.
+        const std::vector<QByteArrayView> text = pane.pieces();
+        const qint64 size = pane.byteCount();
         if (direction == SearchDirection::Forward) {
-            found = search.find(text, selectionEnd, size, direction);
-            if (!found.found()) {
-                found = search.find(text, 0, selectionEnd + overlap, direction);
-                outcome.wrapped = found.found();
+            match = search.find(text, selectionEnd, size, direction);
+            if (!match.found()) {
+                match = search.find(text, 0, selectionEnd + overlap, direction);
+                outcome.wrapped = match.found();
             }
         } else {
-            found = search.find(text, 0, selectionStart, direction);
-            if (!found.found()) {
-                found = search.find(text, selectionStart - overlap, size, direction);
-                outcome.wrapped = found.found();
+            match = search.find(text, 0, selectionStart, direction);
+            if (!match.found()) {
+                match = search.find(text, selectionStart - overlap, size, direction);
+                outcome.wrapped = match.found();
             }
         }
-        return found;
-    });
+    } catch (const std::bad_alloc &) {
+        throw platform::outOfMemory();
+    }
     if (!match.found())
         return outcome;
     outcome.found = true;

@@ -14,7 +14,7 @@ struct FindOutcome
 /// Finds the next match after the pane's selection (or the previous one before it), going on
 /// from the other end of the text when that end is reached. A match is selected and scrolled
 /// into view, clear of the lowest `coveredHeight` pixels of the view; without one nothing
-/// changes.
+/// changes. Throws platform::Failure when there is no memory for the search.
 FindOutcome findInPane(PaneControl &pane, const TextSearch &search, SearchDirection direction,
                        int coveredHeight = 0);
 

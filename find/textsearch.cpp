@@ -14,6 +14,8 @@
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+// The longest UTF-8 sequence: as far as a whole word's neighbours are read on either side.
+constexpr qint64 kNeighbourBytes = 4;
 // Every character with a case lies below this; the supplementary planes above have none.
 constexpr char32_t kLastCased = 0x1FFFF;
 
@@ -216,6 +218,84 @@ TextMatch TextSearch::find(QByteArrayView text, qint64 begin, qint64 end, Search
                 return {at, m};
             at -= m_backwardShift[b];
         }
+    }
+    return {};
+}
+
+TextMatch TextSearch::find(std::span<const QByteArrayView> stretches, qint64 begin, qint64 end,
+                           SearchDirection direction) const
+{
+    if (stretches.size() == 1)
+        return find(stretches.front(), begin, end, direction);
+    const qint64 m = m_bytes.size();
+    std::vector<qint64> starts{0};
+    starts.reserve(stretches.size() + 1);
+    for (const QByteArrayView stretch : stretches)
+        starts.push_back(starts.back() + stretch.size());
+    const qint64 size = starts.back();
+    begin = std::max<qint64>(begin, 0);
+    end = std::min<qint64>(end, size);
+    if (m == 0 || end - begin < m)
+        return {};
+
+    // The window starts fall into runs, in order: those whose window and neighbours lie in one
+    // stretch, searched in place, and those between them, about the seams, searched in a copy of
+    // their bytes and their neighbours'. A stretch too short for a run of its own lies in one of
+    // the copies whole.
+    struct Run
+    {
+        qint64 first;
+        qint64 last;
+        qsizetype stretch; // -1 for a copy
+    };
+    std::vector<Run> runs;
+    runs.reserve(2 * stretches.size() + 1);
+    qint64 next = 0; // the first window start not in a run yet
+    for (qsizetype i = 0; i < qsizetype(stretches.size()); ++i) {
+        // At the text's own ends a window has all the neighbours it has anywhere.
+        const qint64 first = starts[i] + (starts[i] > 0 ? kNeighbourBytes : 0);
+        const qint64 last = starts[i + 1] - m - (starts[i + 1] < size ? kNeighbourBytes : 0);
+        if (first > last)
+            continue;
+        if (next < first)
+            runs.push_back({next, first - 1, -1});
+        runs.push_back({first, last, i});
+        next = last + 1;
+    }
+    if (next <= size - m)
+        runs.push_back({next, size - m, -1});
+
+    const bool forward = direction == SearchDirection::Forward;
+    QByteArray copy;
+    for (size_t k = 0; k < runs.size(); ++k) {
+        const Run &run = runs[forward ? k : runs.size() - 1 - k];
+        const qint64 first = std::max(run.first, begin);
+        const qint64 last = std::min(run.last, end - m);
+        if (first > last)
+            continue;
+        QByteArrayView text;
+        qint64 offset = 0; // of `text` in the whole
+        if (run.stretch >= 0) {
+            text = stretches[run.stretch];
+            offset = starts[run.stretch];
+        } else {
+            offset = std::max<qint64>(0, first - kNeighbourBytes);
+            const qint64 to = std::min(size, last + m + kNeighbourBytes);
+            copy.resize(to - offset);
+            char *out = copy.data();
+            auto i = qsizetype(std::upper_bound(starts.begin(), starts.end(), offset) - starts.begin()) - 1;
+            for (qint64 at = offset; at < to; ++i) {
+                const qint64 from = at - starts[i];
+                const qint64 length = std::min(starts[i + 1], to) - at;
+                std::copy_n(stretches[i].data() + from, length, out);
+                out += length;
+                at += length;
+            }
+            text = copy;
+        }
+        const TextMatch found = find(text, first - offset, last + m - offset, direction);
+        if (found.found())
+            return {found.start + offset, m};
     }
     return {};
 }

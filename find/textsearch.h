@@ -6,6 +6,7 @@
 
 #include <array>
 #include <bitset>
+#include <span>
 #include <vector>
 
 enum class SearchDirection { Forward, Backward };
@@ -46,6 +47,10 @@ public:
     /// The first (forward) or last (backward) match lying wholly within [begin, end) of `text`;
     /// the bytes outside that range still count as the neighbours of a whole word.
     TextMatch find(QByteArrayView text, qint64 begin, qint64 end, SearchDirection direction) const;
+    /// As find() over the text that `stretches` make one after another, without joining them:
+    /// each is searched where it lies, and only the bytes around the seams between them are
+    /// copied. Positions count from the start of the first. Throws std::bad_alloc.
+    TextMatch find(std::span<const QByteArrayView> stretches, qint64 begin, qint64 end, SearchDirection direction) const;
 
 private:
     bool matchesAt(const uchar *text, qint64 size, qint64 at) const;

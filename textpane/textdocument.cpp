@@ -6,8 +6,11 @@
 #include <new>
 
 // An edit, in order:
-// 1. The new text is appended to the add buffer and its line index. Nothing else changes yet, so
-//    a failure leaves the document as it was (with some unused bytes in the add buffer).
+// 1. The new text is appended to the add space and its line index. The add space begins in the
+//    loaded buffer's room past the loaded text, so that typing at the end of a loaded text (and
+//    the line end a pane adds there) grows the loaded piece itself, and goes on in the add buffer
+//    from the first text that does not fit there. Nothing else changes yet, so a failure leaves
+//    the document as it was (with some unused bytes in the add space).
 // 2. The pieces the edit touches, with one untouched neighbour on each side, are cut into a short
 //    run: what stays on the left, the new pieces, what stays on the right. What falls between is
 //    kept, as pieces, for the history.
@@ -93,10 +96,11 @@ struct Splice
 
 struct TextDocument::Store
 {
-    BigBuffer loaded;
+    BigBuffer loaded; // the loaded text, then what was appended in its room; never grown
     LineIndex loadedIndex;
     BigBuffer added; // only ever appended to; pieces hold offsets, as growing may move it
     LineIndex addedIndex;
+    bool loadedRoomOpen = true; // appends still go to the loaded buffer's room
 
     std::vector<Piece> pieces; // never empty ones
     mutable std::vector<qint64> bytesBefore; // per piece, and the whole size last
@@ -229,21 +233,29 @@ char TextDocument::Store::at(qint64 position) const
 
 Piece TextDocument::Store::append(QByteArrayView bytes)
 {
-    const qint64 offset = added.size();
+    // Once a text does not fit in the loaded buffer's room, the add space goes on in the add
+    // buffer for good: the bytes of one edit, and so each CR LF made, stay in one buffer.
+    loadedRoomOpen = loadedRoomOpen && bytes.size() <= loaded.capacity() - loaded.size();
+    const Source source = loadedRoomOpen ? Source::Loaded : Source::Added;
+    BigBuffer &buffer = loadedRoomOpen ? loaded : added;
+    LineIndex &lines = loadedRoomOpen ? loadedIndex : addedIndex;
+    const qint64 offset = buffer.size();
     const qint64 needed = offset + bytes.size();
     // The text may lie in this very buffer, which growing may move.
     const std::less_equal<const char *> notAfter;
-    const bool inside = added.data() && notAfter(added.data(), bytes.data()) && notAfter(bytes.data(), added.data() + offset);
-    const qint64 from = inside ? bytes.data() - added.data() : 0;
-    if (needed > added.capacity() && !added.reserve(std::max({needed, kAddedRoom, 2 * added.capacity()}))
-        && !added.reserve(needed))
+    const bool inside = buffer.data() && notAfter(buffer.data(), bytes.data()) && notAfter(bytes.data(), buffer.data() + offset);
+    const qint64 from = inside ? bytes.data() - buffer.data() : 0;
+    if (needed > buffer.capacity() && !buffer.reserve(std::max({needed, kAddedRoom, 2 * buffer.capacity()}))
+        && !buffer.reserve(needed))
         throw std::bad_alloc();
-    std::memcpy(added.data() + offset, inside ? added.data() + from : bytes.data(), size_t(bytes.size()));
-    const qint64 lineEndsBefore = addedIndex.lineEnds();
-    addedIndex.add(QByteArrayView(added.data() + offset, bytes.size()));
-    added.setSize(needed);
-    Piece piece{offset, bytes.size(), addedIndex.lineEnds() - lineEndsBefore, Source::Added};
-    if (offset > 0 && added.data()[offset - 1] == kCr && bytes[0] == kLf)
+    char *const start = buffer.data() + offset;
+    std::memcpy(start, inside ? buffer.data() + from : bytes.data(), size_t(bytes.size()));
+    const qint64 lineEndsBefore = lines.lineEnds();
+    lines.add(QByteArrayView(start, bytes.size()));
+    buffer.setSize(needed);
+    Piece piece{offset, bytes.size(), lines.lineEnds() - lineEndsBefore, source};
+    // The index gives a line feed after a CR to that CR, which may end the loaded text.
+    if (offset > 0 && start[-1] == kCr && start[0] == kLf)
         ++piece.lineEnds;
     return piece;
 }

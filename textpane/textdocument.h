@@ -25,8 +25,9 @@ struct TextRange
 /// lineindex.h says. It knows nothing of views: they follow it through changed().
 ///
 /// Kept as a table of pieces over buffers that never change once written (the loaded text, and
-/// one that edits append to), so an edit costs the same at any size, undo keeps pieces rather
-/// than copies, and the loaded text is never copied.
+/// what edits append, first in the room left past the loaded text, then in a buffer of their
+/// own), so an edit costs the same at any size, undo keeps pieces rather than copies, and the
+/// loaded text is never copied.
 class TextDocument : public QObject
 {
     Q_OBJECT
@@ -58,8 +59,9 @@ public:
     /// Shows [from, from + length) to `visit` in the stored stretches, in order, without copying;
     /// stops early when `visit` returns false.
     void visit(qint64 from, qint64 length, const std::function<bool(QByteArrayView)> &visit) const;
-    /// The whole text, contiguous, when it is stored so (as after a load, before any edit);
-    /// otherwise empty with `contiguous` false. Valid until the next edit.
+    /// The whole text, contiguous, when it is stored so (as after a load, and after bytes added
+    /// at its end while they fit in the room the loaded buffer had left); otherwise empty with
+    /// `contiguous` false. Valid until the next edit.
     QByteArrayView contiguousView(bool *contiguous = nullptr) const;
 
     /// How an edit joins the one before it in the history.

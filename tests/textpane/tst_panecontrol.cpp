@@ -254,6 +254,7 @@ void TestPaneControl::appendAddsOnlyAtTheEnd()
     pane.setBytes(QByteArray("a\0b", 3));
     pane.appendBytes("\r");
     QCOMPARE(pane.bytes(), QByteArray("a\0b\r", 4));
+    QVERIFY2(pane.pieces().size() == 1, "a find needs no copy of a text just set and ended");
     PaneControl empty;
     empty.appendBytes("\r");
     QCOMPARE(empty.bytes(), QByteArray("\r"));

@@ -127,6 +127,8 @@ private slots:
     void lineIndexCountsTheSameWhereverChunksAreCut();
     void editsUndoAndSavePointsMatchAPlainString_data();
     void editsUndoAndSavePointsMatchAPlainString();
+    void bytesAddedAfterALoadKeepItInOnePiece_data();
+    void bytesAddedAfterALoadKeepItInOnePiece();
     void editOutOfMemoryLeavesTheDocumentAsItWas_data();
     void editOutOfMemoryLeavesTheDocumentAsItWas();
     void typingIntoABigGrownTextKeepsItInFewPiecesAndOneStepEach();
@@ -200,17 +202,22 @@ void TestTextDocument::editsUndoAndSavePointsMatchAPlainString_data()
 {
     QTest::addColumn<uint>("seed");
     QTest::addColumn<QList<QByteArray>>("alphabet");
+    QTest::addColumn<qint64>("room"); // left in the loaded buffer past the text; -1: what its page leaves
     const QList<QByteArray> endsAndStrays{"\r", "\n", "\r\n", QByteArray(1, '\0'), "\xff", "a", "b\r"};
-    for (uint seed : {1u, 2u, 3u})
-        QTest::addRow("line ends, nul and stray bytes %u", seed) << seed << endsAndStrays;
-    for (uint seed : {4u, 5u})
-        QTest::addRow("plain %u", seed) << seed << QList<QByteArray>{"a", "b", "c", " ", "\n", "de"};
+    const QList<QByteArray> plain{"a", "b", "c", " ", "\n", "de"};
+    // The page's room takes the edits for a while, then the add buffer goes on.
+    QTest::newRow("line ends, nul and stray bytes 1") << 1u << endsAndStrays << qint64(-1);
+    QTest::newRow("line ends, nul and stray bytes 2, no room") << 2u << endsAndStrays << qint64(0);
+    QTest::newRow("line ends, nul and stray bytes 3, little room") << 3u << endsAndStrays << qint64(3);
+    QTest::newRow("plain 4") << 4u << plain << qint64(-1);
+    QTest::newRow("plain 5, little room") << 5u << plain << qint64(40);
 }
 
 void TestTextDocument::editsUndoAndSavePointsMatchAPlainString()
 {
     QFETCH(uint, seed);
     QFETCH(QList<QByteArray>, alphabet);
+    QFETCH(qint64, room);
     std::mt19937 random(seed);
     const auto below = [&random](qint64 n) { return n > 0 ? qint64(random() % quint64(n)) : 0; };
     const auto word = [&](int most) {
@@ -223,7 +230,15 @@ void TestTextDocument::editsUndoAndSavePointsMatchAPlainString()
     Model model;
     model.text = word(120);
     model.states = {model.text};
-    TextDocument document(bufferOf(model.text), LineIndex(model.text));
+    BigBuffer loaded = bufferOf(model.text);
+    const qint64 taken = room < 0 ? 0 : loaded.capacity() - loaded.size() - room;
+    TextDocument document(std::move(loaded), LineIndex(model.text));
+    if (taken > 0) {
+        // Bytes added once stay written, whatever is undone or forgotten.
+        document.insert(document.size(), QByteArray(taken, 'z'));
+        document.undo();
+        document.clearHistory();
+    }
     QByteArray told = model.text;
     connect(&document, &TextDocument::changed, this, [&](qint64 from, qint64 removed, qint64 inserted) {
         told.replace(from, removed, document.bytes(from, inserted));
@@ -317,6 +332,35 @@ void TestTextDocument::editsUndoAndSavePointsMatchAPlainString()
     }
 }
 
+void TestTextDocument::bytesAddedAfterALoadKeepItInOnePiece_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("added");
+    QTest::newRow("cr after a text") << QByteArray("ab\ncd") << QByteArray("\r");
+    QTest::newRow("lf after a cr that ended the text") << QByteArray("ab\r") << QByteArray("\nc");
+    QTest::newRow("cr after an empty text") << QByteArray() << QByteArray("\r");
+}
+
+void TestTextDocument::bytesAddedAfterALoadKeepItInOnePiece()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, added);
+    TextDocument document(bufferOf(text), LineIndex(text));
+    document.insert(text.size(), added);
+    bool contiguous = false;
+    QCOMPARE(document.contiguousView(&contiguous), text + added);
+    QVERIFY2(contiguous, "the added bytes join the loaded piece");
+    std::mt19937 random(1);
+    QString why = mismatch(document, text + added, random);
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    document.undo();
+    why = mismatch(document, text, random);
+    QVERIFY2(why.isEmpty(), qPrintable("undone: " + why));
+    document.redo();
+    QCOMPARE(document.contiguousView(&contiguous), text + added);
+    QVERIFY2(contiguous, "redone, the added bytes join the loaded piece again");
+}
+
 void TestTextDocument::editOutOfMemoryLeavesTheDocumentAsItWas_data()
 {
     QTest::addColumn<int>("action");
@@ -399,10 +443,11 @@ void TestTextDocument::typingIntoABigGrownTextKeepsItInFewPiecesAndOneStepEach()
         document.insert(document.size(), i % 10 ? "x" : "\n", Typing);
     for (int i = 0; i < 100; ++i)
         document.insert(1000 + i, "y", Typing);
-    // The loaded text either side of the y's, the y's, and what was typed at the end.
+    // The loaded text either side of the y's, and the y's: what was typed at the end went to the
+    // room the grown buffer had left, and joins the loaded text.
     int stretches = 0;
     document.visit(0, document.size(), [&stretches](QByteArrayView) { return ++stretches; });
-    QCOMPARE(stretches, 4);
+    QCOMPARE(stretches, 3);
     // The first line feed typed joins the loaded text's last CR.
     QCOMPARE(document.lineCount(), qint64(lines.starts.size()) + 99);
     QByteArray typed;
