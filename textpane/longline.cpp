@@ -142,8 +142,13 @@ qint64 LongLine::measure(const TextDocument &document, qint64 lineStart, qint64 
                 i += n;
             }
         };
-        while (i < target)
-            step();
+        while (i < target) {
+            qint64 count;
+            x += advances.plainRun(p + i, target - i, &count);
+            i += count;
+            if (i < target)
+                step();
+        }
         // Between two ASCII bytes is always a grapheme boundary (a line holds no CR LF); look
         // for one first, and only without one ask the boundary rules.
         const qint64 quickEnd = std::min(hardEnd, target + kQuickSearch);
