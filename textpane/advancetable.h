@@ -5,6 +5,8 @@
 #include <QHash>
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 /// The advance of each character in one font, in 1/64 pixel, as a layout of the font without
@@ -20,6 +22,29 @@ public:
     int ascii(uchar byte) const { return m_ascii[byte]; }
     /// Of a stray byte's box.
     int stray(uchar byte) const { return m_stray[byte & 0x7F]; }
+    /// The summed advances of the bytes below 0x80 other than tabs that `p[0, length)` begins
+    /// with; their count goes to `*count`.
+    qint64 plainRun(const uchar *p, qint64 length, qint64 *count) const
+    {
+        constexpr std::uint64_t kOnes = 0x0101010101010101;
+        constexpr std::uint64_t kHigh = 0x8080808080808080;
+        qint64 sum = 0;
+        qint64 i = 0;
+        // Eight bytes at a time while none is beyond ASCII or a tab; most lines are mostly these.
+        for (; i + 8 <= length; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, sizeof word);
+            const std::uint64_t tabs = word ^ (kOnes * '\t');
+            if ((word & kHigh) != 0 || ((tabs - kOnes) & ~tabs & kHigh) != 0)
+                break;
+            sum += qint64(m_ascii[p[i]]) + m_ascii[p[i + 1]] + m_ascii[p[i + 2]] + m_ascii[p[i + 3]]
+                   + m_ascii[p[i + 4]] + m_ascii[p[i + 5]] + m_ascii[p[i + 6]] + m_ascii[p[i + 7]];
+        }
+        for (; i < length && p[i] < 0x80 && p[i] != '\t'; ++i)
+            sum += m_ascii[p[i]];
+        *count = i;
+        return sum;
+    }
     int codePoint(char32_t codePoint)
     {
         if (codePoint < m_basic.size() && m_basic[codePoint] >= 0)

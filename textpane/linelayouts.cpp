@@ -7,9 +7,11 @@
 #include <algorithm>
 
 // A line is laid out when first asked for: a short line whole, from one read of its bytes; a
-// long one is measured once by summing advances (LongLine), and then only the segments drawn or
-// asked about are laid out, each at the x the sums give it. The layouts stay until an edit
-// touches their line or the view lets them go.
+// long one is measured by summing advances (LongLine), at first only over its start, then
+// further whenever a place further on is drawn or asked about, and the rest a slice at a time
+// (measureSome) while its width counts as an estimate. Only the segments drawn or asked about are
+// laid out, each at the x the sums give it. The layouts stay until an edit touches their line or
+// the view lets them go.
 
 namespace {
 
@@ -17,6 +19,9 @@ namespace {
 constexpr qreal kUnboundedWidth = 1e7;
 // Segment layouts kept per long line, around the last asked for.
 constexpr int kPiecesPerLine = 32;
+// What a long line's pass measures when the line is first asked for, enough for an estimate
+// of its width.
+constexpr qint64 kFirstMeasure = 64 * 1024;
 const QColor kStrayBox(0x9C, 0x1B, 0x1B);
 const QColor kStrayText(Qt::white);
 
@@ -64,6 +69,70 @@ void LineLayouts::clear()
 void LineLayouts::noteWidth(qreal width)
 {
     m_widest = std::max(m_widest, width);
+}
+
+qreal LineLayouts::widest() const
+{
+    qreal widest = m_widest;
+    for (const auto &[line, entry] : m_lines) {
+        if (entry.segments && !entry.segments->isMeasured())
+            widest = std::max(widest, AdvanceTable::toPixels(entry.segments->width()));
+    }
+    return widest;
+}
+
+bool LineLayouts::isMeasuring() const
+{
+    return std::any_of(m_lines.begin(), m_lines.end(), [](const auto &line) {
+        return line.second.segments && !line.second.segments->isMeasured();
+    });
+}
+
+bool LineLayouts::measureSome(qint64 bytes)
+{
+    bool more = false;
+    for (auto &[line, entry] : m_lines) {
+        if (!entry.segments || entry.segments->isMeasured())
+            continue;
+        if (bytes > 0) {
+            const qint64 before = entry.segments->measuredLength();
+            measureTo(entry, before + bytes);
+            bytes -= entry.segments->measuredLength() - before;
+        }
+        more = more || !entry.segments->isMeasured();
+    }
+    return more;
+}
+
+void LineLayouts::noteMeasured(const Entry &entry)
+{
+    if (entry.segments->isMeasured())
+        noteWidth(AdvanceTable::toPixels(entry.segments->width()));
+}
+
+void LineLayouts::measureTo(Entry &entry, qint64 offset)
+{
+    if (entry.segments && !entry.segments->isMeasured()) {
+        entry.segments->measureTo(*m_document, entry.start, offset, *m_advances);
+        noteMeasured(entry);
+    }
+}
+
+void LineLayouts::measureToX(Entry &entry, qint64 x)
+{
+    if (entry.segments && !entry.segments->isMeasured()) {
+        entry.segments->measureToX(*m_document, entry.start, x, *m_advances);
+        noteMeasured(entry);
+    }
+}
+
+void LineLayouts::drop(std::map<qint64, Entry>::iterator from, std::map<qint64, Entry>::iterator to)
+{
+    for (auto it = from; it != to; ++it) {
+        if (it->second.segments)
+            noteWidth(AdvanceTable::toPixels(it->second.segments->width()));
+    }
+    m_lines.erase(from, to);
 }
 
 std::unique_ptr<LineLayouts::Piece> LineLayouts::makePiece(qint64 start, qint64 length, qint64 x, qint64 width,
@@ -118,8 +187,9 @@ LineLayouts::Entry &LineLayouts::entry(qint64 line)
     entry.start = m_document->lineStart(line);
     entry.length = m_document->lineEnd(line) - entry.start;
     if (entry.length > LongLine::kThreshold) {
-        entry.segments = std::make_unique<LongLine>(*m_document, entry.start, entry.length, *m_advances);
-        noteWidth(AdvanceTable::toPixels(entry.segments->width()));
+        entry.segments = std::make_unique<LongLine>(*m_document, entry.start, entry.length, *m_advances,
+                                                    kFirstMeasure);
+        noteMeasured(entry);
     } else {
         entry.whole = makePiece(entry.start, entry.length, 0, 0, false);
         noteWidth(firstLine(entry.whole->layout).naturalTextWidth());
@@ -175,13 +245,13 @@ void LineLayouts::documentChanged(qint64 from, qint64 removed, qint64 inserted)
                                                      inserted, *m_advances);
             entry.length = length;
             entry.pieces.erase(entry.pieces.lower_bound(std::max(0, changed)), entry.pieces.end());
-            noteWidth(AdvanceTable::toPixels(entry.segments->width()));
+            noteMeasured(entry);
         } else {
-            m_lines.erase(same);
+            drop(same, std::next(same));
         }
     } else if (first <= oldLast) {
         // Else a character went between a CR and its LF: the line it makes is new, no old one changed.
-        m_lines.erase(m_lines.lower_bound(first), m_lines.upper_bound(oldLast));
+        drop(m_lines.lower_bound(first), m_lines.upper_bound(oldLast));
     }
 
     // Lines after the edit keep their layouts; they only move.
@@ -200,14 +270,15 @@ void LineLayouts::documentChanged(qint64 from, qint64 removed, qint64 inserted)
 
 void LineLayouts::keepOnly(qint64 first, qint64 last)
 {
-    m_lines.erase(m_lines.begin(), m_lines.lower_bound(first));
-    m_lines.erase(m_lines.upper_bound(last), m_lines.end());
+    drop(m_lines.begin(), m_lines.lower_bound(first));
+    drop(m_lines.upper_bound(last), m_lines.end());
 }
 
 qreal LineLayouts::x(qint64 line, qint64 position)
 {
     Entry &e = entry(line);
     const qint64 offset = std::clamp<qint64>(position - e.start, 0, e.length);
+    measureTo(e, offset);
     Piece &p = pieceAt(e, offset);
     return p.x + firstLine(p.layout).cursorToX(p.text.displayIndex(int(offset - p.start)));
 }
@@ -215,6 +286,7 @@ qreal LineLayouts::x(qint64 line, qint64 position)
 qint64 LineLayouts::positionAt(qint64 line, qreal x)
 {
     Entry &e = entry(line);
+    measureToX(e, AdvanceTable::fromPixels(x));
     Piece &p = e.whole ? *e.whole : piece(e, e.segments->segmentAtX(AdvanceTable::fromPixels(x)));
     const int index = firstLine(p.layout).xToCursor(x - p.x, QTextLine::CursorBetweenCharacters);
     return e.start + p.start + p.text.byteOffset(index);
@@ -239,6 +311,7 @@ qreal LineLayouts::summedX(qint64 line, qint64 position)
     if (e.whole)
         return x(line, position);
     const qint64 offset = std::clamp<qint64>(position - e.start, 0, e.length);
+    measureTo(e, offset);
     return AdvanceTable::toPixels(e.segments->summedX(*m_document, e.start, offset, *m_advances));
 }
 
@@ -249,6 +322,8 @@ void LineLayouts::draw(QPainter &painter, qint64 line, QPointF origin, qreal lef
     if (e.whole) {
         drawPiece(painter, e, *e.whole, origin, left, right, style, marks);
     } else {
+        // A view's width further on too, for the step it is likely to take next.
+        measureToX(e, AdvanceTable::fromPixels(right + (right - left)));
         const int first = e.segments->segmentAtX(AdvanceTable::fromPixels(left));
         const int last = e.segments->segmentAtX(AdvanceTable::fromPixels(right));
         for (int segment = first; segment <= last; ++segment)

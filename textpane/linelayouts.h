@@ -64,11 +64,17 @@ public:
     qreal x(qint64 line, qint64 position);
     /// The position on `line` nearest `x`.
     qint64 positionAt(qint64 line, qreal x);
+    /// Of a long line not yet measured to its end, an estimate (see LongLine::width()).
     qreal width(qint64 line);
-    /// The widest line measured so far.
-    qreal widest() const { return m_widest; }
+    /// The widest line measured so far, counting the estimates of long lines being measured.
+    qreal widest() const;
     /// Whether the line is cut into segments.
     bool isLong(qint64 line);
+    /// Whether a long line kept here is not yet measured to its end.
+    bool isMeasuring() const;
+    /// Measures the long lines kept here on by about `bytes` in all, each from where its pass
+    /// stopped; for doing it a little at a time. Returns whether any is still not measured.
+    bool measureSome(qint64 bytes);
     /// The advance sums' x of `position` on a long line (no layout), for checking segment widths.
     qreal summedX(qint64 line, qint64 position);
 
@@ -102,6 +108,12 @@ private:
     void drawPiece(QPainter &painter, const Entry &entry, const Piece &piece, QPointF origin, qreal left,
                    qreal right, const Style &style, const Marks &marks);
     void noteWidth(qreal width);
+    // Measures a long line on far enough to hold `offset`, or `x` (in 1/64 pixel).
+    void measureTo(Entry &entry, qint64 offset);
+    void measureToX(Entry &entry, qint64 x);
+    void noteMeasured(const Entry &entry);
+    // Lets lines go; those still being measured leave their estimate as a width seen.
+    void drop(std::map<qint64, Entry>::iterator from, std::map<qint64, Entry>::iterator to);
 
     const TextDocument *m_document;
     QFont m_font;
@@ -111,5 +123,5 @@ private:
     qreal m_spaceWidth = 1;
     std::map<qint64, Entry> m_lines;
     qint64 m_lineCount = 1; ///< of the document as last seen
-    qreal m_widest = 0;
+    qreal m_widest = 0; ///< of the lines measured whole
 };

@@ -55,21 +55,53 @@ bool graphemeEndsAt(const uchar *p, qint64 lo, qint64 hi, qint64 at)
 
 } // namespace
 
-LongLine::LongLine(const TextDocument &document, qint64 lineStart, qint64 length, AdvanceTable &advances)
+LongLine::LongLine(const TextDocument &document, qint64 lineStart, qint64 length, AdvanceTable &advances,
+                   qint64 upTo)
     : m_length(length)
 {
     m_segments.reserve(size_t(length / kSegmentBytes + 1));
-    m_width = measure(document, lineStart, 0, length, 0, advances, m_segments);
+    measureOn(document, lineStart, {upTo, -1}, advances);
+}
+
+qint64 LongLine::width() const
+{
+    if (isMeasured() || m_measured == 0)
+        return m_measuredX;
+    return m_measuredX + qint64(double(m_length - m_measured) * double(m_measuredX) / double(m_measured));
+}
+
+void LongLine::measureTo(const TextDocument &document, qint64 lineStart, qint64 offset, AdvanceTable &advances)
+{
+    if (offset >= m_measured)
+        measureOn(document, lineStart, {offset, -1}, advances);
+}
+
+void LongLine::measureToX(const TextDocument &document, qint64 lineStart, qint64 x, AdvanceTable &advances)
+{
+    if (x >= m_measuredX)
+        measureOn(document, lineStart, {-1, x}, advances);
+}
+
+void LongLine::measureOn(const TextDocument &document, qint64 lineStart, Reach reach, AdvanceTable &advances)
+{
+    if (isMeasured())
+        return;
+    // The pass goes to the line's end, as a whole one does, so it cuts where that one would.
+    const qint64 before = m_measured;
+    m_measuredX = measure(document, lineStart, m_measured, m_length, m_measuredX, advances, m_segments, reach,
+                          &m_measured);
+    if (m_measured == before)
+        m_measured = m_length; // the document is shorter than it said: nothing more to measure
 }
 
 qint64 LongLine::segmentEnd(int index) const
 {
-    return index + 1 < segmentCount() ? m_segments[size_t(index) + 1].start : m_length;
+    return index + 1 < segmentCount() ? m_segments[size_t(index) + 1].start : m_measured;
 }
 
 qint64 LongLine::segmentEndX(int index) const
 {
-    return index + 1 < segmentCount() ? m_segments[size_t(index) + 1].x : m_width;
+    return index + 1 < segmentCount() ? m_segments[size_t(index) + 1].x : m_measuredX;
 }
 
 int LongLine::segmentAt(qint64 offset) const
@@ -94,15 +126,16 @@ qint64 LongLine::summedX(const TextDocument &document, qint64 lineStart, qint64 
     return offset <= s.start ? s.x : measure(document, lineStart, s.start, offset, s.x, advances, scratch);
 }
 
-// Cuts [from, to) into segments, the first at `x`, and returns the x where the last one ends.
-// `from` lies at a character's start and `to` at a grapheme boundary.
+// Cuts [from, to) into segments, the first at `x`, and returns the x where the last one ends;
+// `*end` is where that is. `from` lies at a character's start and `to` at a grapheme boundary.
+// Short of `to`, it stops after the segment that brings it to `reach`.
 qint64 LongLine::measure(const TextDocument &document, qint64 lineStart, qint64 from, qint64 to, qint64 x,
-                         AdvanceTable &advances, std::vector<Segment> &out) const
+                         AdvanceTable &advances, std::vector<Segment> &out, Reach reach, qint64 *end) const
 {
     QByteArray buffer;
     qint64 bufferAt = from; // the line offset of buffer[0]
     qint64 start = from;
-    while (start < to) {
+    while (start < to && (start == from || start <= reach.offset || x <= reach.x)) {
         const qint64 needed = std::min(to, start + kMaxSegmentBytes + kLookAround);
         if (bufferAt + buffer.size() < needed) {
             bufferAt = start;
@@ -142,8 +175,13 @@ qint64 LongLine::measure(const TextDocument &document, qint64 lineStart, qint64 
                 i += n;
             }
         };
-        while (i < target)
-            step();
+        while (i < target) {
+            qint64 count;
+            x += advances.plainRun(p + i, target - i, &count);
+            i += count;
+            if (i < target)
+                step();
+        }
         // Between two ASCII bytes is always a grapheme boundary (a line holds no CR LF); look
         // for one first, and only without one ask the boundary rules.
         const qint64 quickEnd = std::min(hardEnd, target + kQuickSearch);
@@ -154,6 +192,8 @@ qint64 LongLine::measure(const TextDocument &document, qint64 lineStart, qint64 
         out.push_back(segment);
         start += i;
     }
+    if (end != nullptr)
+        *end = start;
     return x;
 }
 
@@ -161,15 +201,32 @@ int LongLine::edit(const TextDocument &document, qint64 lineStart, qint64 from, 
                    AdvanceTable &advances)
 {
     const qint64 delta = inserted - removed;
+    const qint64 newLength = m_length + delta;
+    // Beyond the bytes that decided the last cut, an edit changes nothing measured.
+    if (!isMeasured() && from > m_measured + kMaxSegmentBytes + kLookAround) {
+        m_length = newLength;
+        return segmentCount();
+    }
     // A character typed before a combining mark, or one after it, moves the grapheme boundary:
     // take in the segment before the edit when it begins there, and always the one after.
     int first = segmentAt(from);
     if (first > 0 && m_segments[size_t(first)].start == from)
         --first;
     const int last = std::min(segmentAt(from + removed) + 1, segmentCount() - 1);
+    if (!isMeasured() && last == segmentCount() - 1) {
+        // The edit reaches where the pass stopped: measure again from its first segment as far
+        // as before, going on to the line's end as a whole pass would, so it cuts the same.
+        const qint64 reach = from >= m_measured ? m_measured : std::max(m_measured + delta, from + inserted);
+        const Segment restart = m_segments[size_t(first)];
+        m_segments.erase(m_segments.begin() + first, m_segments.end());
+        m_length = newLength;
+        m_measured = restart.start;
+        m_measuredX = restart.x;
+        measureOn(document, lineStart, {reach - 1, -1}, advances);
+        return first;
+    }
     const qint64 oldEnd = segmentEnd(last);
     const qint64 oldEndX = segmentEndX(last);
-    const qint64 newLength = m_length + delta;
 
     std::vector<Segment> fresh;
     const qint64 endX = measure(document, lineStart, m_segments[size_t(first)].start, oldEnd + delta,
@@ -177,6 +234,7 @@ int LongLine::edit(const TextDocument &document, qint64 lineStart, qint64 from, 
     m_segments.erase(m_segments.begin() + first, m_segments.begin() + last + 1);
     m_segments.insert(m_segments.begin() + first, fresh.begin(), fresh.end());
     m_length = newLength;
+    m_measured += delta;
 
     // What follows shifts; a tab there ends at a stop of its own, so a segment with tabs is
     // measured again until the shift is a whole number of tab stops, after which tabs land where
@@ -184,16 +242,16 @@ int LongLine::edit(const TextDocument &document, qint64 lineStart, qint64 from, 
     qint64 shift = endX - oldEndX;
     for (size_t i = size_t(first) + fresh.size(); i < m_segments.size(); ++i) {
         Segment &segment = m_segments[i];
-        const qint64 oldNextX = i + 1 < m_segments.size() ? m_segments[i + 1].x : m_width;
+        const qint64 oldNextX = i + 1 < m_segments.size() ? m_segments[i + 1].x : m_measuredX;
         segment.start += delta;
         segment.x += shift;
         if (shift % advances.tabDistance() != 0 && segment.tabs) {
-            const qint64 end = i + 1 < m_segments.size() ? m_segments[i + 1].start + delta : m_length;
+            const qint64 end = i + 1 < m_segments.size() ? m_segments[i + 1].start + delta : m_measured;
             std::vector<Segment> one;
             const qint64 nextX = measure(document, lineStart, segment.start, end, segment.x, advances, one);
             shift = nextX - oldNextX;
         }
     }
-    m_width += shift;
+    m_measuredX += shift;
     return first;
 }

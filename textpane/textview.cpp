@@ -25,6 +25,8 @@
 // keeps the caret in sight, restarts the caret's blink and says the selection moved. Painting
 // asks the line layouts for the lines in view only and lets the others go. The vertical scroll
 // bar counts lines (the first one shown), the horizontal one pixels, up to the widest line seen.
+// A long line is measured only as far as the view has been; while the view is idle its width
+// pass goes on in slices, and the range counts an estimate of the rest until then.
 
 namespace {
 
@@ -40,6 +42,10 @@ constexpr int kCaretMargin = 40;
 constexpr int kAutoScrollInterval = 40;
 constexpr int kHorizontalStep = 20;
 constexpr int kWheelNotch = 120;
+// One idle slice of the width pass runs in steps of this many bytes for about this long, so
+// input waits no longer than that.
+constexpr qint64 kSliceStepBytes = 256 * 1024;
+constexpr qint64 kSliceNanoseconds = 5'000'000;
 
 bool isContinuation(char byte)
 {
@@ -98,7 +104,7 @@ void TextView::documentChanged(qint64 from, qint64 removed, qint64 inserted)
     m_editor.documentChanged(from, removed, inserted);
     m_layouts->documentChanged(from, removed, inserted);
     m_firstLine = std::min(m_firstLine, lastFirstLine());
-    updateScrollBars();
+    updateScrollBars(true);
     viewport()->update();
     if (!m_performing && (caret != m_editor.caret() || anchor != m_editor.anchor()))
         emit selectionChanged();
@@ -192,7 +198,7 @@ void TextView::scrollContentsBy(int, int)
     updateCaret();
 }
 
-void TextView::updateScrollBars()
+void TextView::updateScrollBars(bool keepOffset)
 {
     m_scrollBarsQueued = false;
     QScrollBar *vertical = verticalScrollBar();
@@ -207,18 +213,35 @@ void TextView::updateScrollBars()
     QScrollBar *horizontal = horizontalScrollBar();
     const int width = viewport()->width();
     const qreal room = std::ceil(m_shownWidest) + lineHeight();
-    horizontal->setRange(0, int(std::clamp<qreal>(room - width, 0, std::numeric_limits<int>::max() / 2)));
+    int maximum = int(std::clamp<qreal>(room - width, 0, std::numeric_limits<int>::max() / 2));
+    if (keepOffset)
+        maximum = std::max(maximum, m_xOffset);
+    horizontal->setRange(0, maximum);
     horizontal->setPageStep(std::max(1, width));
     horizontal->setSingleStep(kHorizontalStep);
 }
 
 void TextView::noteWidest()
 {
-    // Painting found a wider line; widen the scroll range after it rather than while it paints.
-    if (m_layouts->widest() <= m_shownWidest || m_scrollBarsQueued)
+    // Painting found a wider line, or measured a long one further than its estimate had it;
+    // set the scroll range after it rather than while it paints.
+    if (m_layouts->widest() == m_shownWidest || m_scrollBarsQueued)
         return;
     m_scrollBarsQueued = true;
-    QMetaObject::invokeMethod(this, &TextView::updateScrollBars, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this] { updateScrollBars(true); }, Qt::QueuedConnection);
+}
+
+void TextView::measureSlice()
+{
+    QElapsedTimer slice;
+    slice.start();
+    bool more = true;
+    while (more && slice.nsecsElapsed() < kSliceNanoseconds)
+        more = m_layouts->measureSome(kSliceStepBytes);
+    if (!more)
+        m_measuring.stop();
+    if (m_layouts->widest() != m_shownWidest)
+        updateScrollBars(true);
 }
 
 void TextView::ensureVisible(qint64 position)
@@ -231,7 +254,7 @@ void TextView::ensureVisible(qint64 position)
         setFirstVisibleLine(line - visible + 1);
 
     const qreal x = m_layouts->x(line, position);
-    if (m_layouts->widest() > m_shownWidest)
+    if (m_layouts->widest() != m_shownWidest)
         updateScrollBars();
     const int width = viewport()->width();
     const int margin = std::min(kCaretMargin, width / 4);
@@ -304,6 +327,8 @@ void TextView::paintEvent(QPaintEvent *event)
     }
     m_layouts->keepOnly(m_firstLine - rows, last + rows);
     noteWidest();
+    if (m_layouts->isMeasuring() && !m_measuring.isActive())
+        m_measuring.start(0, this);
 }
 
 void TextView::resizeEvent(QResizeEvent *event)
@@ -356,7 +381,9 @@ void TextView::updateCaret()
 
 void TextView::timerEvent(QTimerEvent *event)
 {
-    if (event->timerId() == m_blink.timerId()) {
+    if (event->timerId() == m_measuring.timerId()) {
+        measureSlice();
+    } else if (event->timerId() == m_blink.timerId()) {
         m_caretOn = !m_caretOn;
         updateCaret();
     } else if (event->timerId() == m_autoScroll.timerId()) {

@@ -100,8 +100,11 @@ private:
     void run(Command command, bool extend);
     void moveVertically(qint64 lines, bool extend);
     void documentChanged(qint64 from, qint64 removed, qint64 inserted);
-    void updateScrollBars();
+    // With `keepOffset`, a narrower widest line leaves the horizontal range reaching the
+    // current offset, so that a width found out later never moves the view.
+    void updateScrollBars(bool keepOffset = false);
     void noteWidest();
+    void measureSlice();
     void measureVisibleLines();
     void restartBlink();
     void updateCaret();
@@ -136,6 +139,7 @@ private:
     int m_wheelLines = 0;  ///< a wheel's movement not yet a whole line, in 1/120 lines
     int m_wheelPixels = 0; ///< the same sideways, in 1/120 pixels
 
+    QBasicTimer m_measuring; ///< idle slices of the long lines' width pass
     QBasicTimer m_blink;
     bool m_caretOn = true;
 

@@ -49,6 +49,7 @@ private slots:
     void longLineIsCutOnlyBetweenGraphemes_data();
     void longLineIsCutOnlyBetweenGraphemes();
     void segmentLayoutsAgreeWithTheAdvanceSums();
+    void pausedPassCutsAndSumsAsAWholeOne();
     void editOfALongLineMeasuresAsAFreshPass_data();
     void editOfALongLineMeasuresAsAFreshPass();
     void editKeepsOtherLinesAndMovesThoseAfter_data();
@@ -158,17 +159,51 @@ void TestLineLayouts::segmentLayoutsAgreeWithTheAdvanceSums()
     QCOMPARE(layouts.widest(), layouts.width(0));
 }
 
+void TestLineLayouts::pausedPassCutsAndSumsAsAWholeOne()
+{
+    const QByteArray bytes = repeated("ab\tc e\xCC\x81 \xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7 \xE4\xB8\xAD", 600000);
+    const auto document = documentOf(bytes);
+    AdvanceTable advances(testFont());
+    const LongLine whole(*document, 0, bytes.size(), advances);
+    LongLine paused(*document, 0, bytes.size(), advances, 5000);
+    QVERIFY(!paused.isMeasured());
+    // On by offsets and by x in turn, each stopping wherever its reach ends.
+    for (int step = 0; !paused.isMeasured(); ++step) {
+        if (step % 2 == 0)
+            paused.measureTo(*document, 0, paused.measuredLength() + 40000, advances);
+        else
+            paused.measureToX(*document, 0, paused.width() / 20 + paused.segment(paused.segmentCount() - 1).x, advances);
+    }
+    QCOMPARE(paused.width(), whole.width());
+    QCOMPARE(paused.segmentCount(), whole.segmentCount());
+    for (int i = 0; i < whole.segmentCount(); ++i) {
+        QCOMPARE(paused.segment(i).start, whole.segment(i).start);
+        QCOMPARE(paused.segment(i).x, whole.segment(i).x);
+        QCOMPARE(paused.segment(i).tabs, whole.segment(i).tabs);
+    }
+}
+
 void TestLineLayouts::editOfALongLineMeasuresAsAFreshPass_data()
 {
     QTest::addColumn<qint64>("from");
     QTest::addColumn<qint64>("removed");
     QTest::addColumn<QByteArray>("inserted");
-    QTest::newRow("typed before tabs") << qint64(100) << qint64(0) << QByteArray("x");
-    QTest::newRow("typed among tabs") << qint64(30000) << qint64(0) << QByteArray("x");
-    QTest::newRow("removed across a cut") << qint64(1020) << qint64(40) << QByteArray();
-    QTest::newRow("mark at a cut") << qint64(1024) << qint64(0) << QByteArray("\xCC\x81");
-    QTest::newRow("pasted stretch") << qint64(9000) << qint64(5) << repeated("pasted\t", 10000);
-    QTest::newRow("at the end") << qint64(-1) << qint64(0) << QByteArray("\xE4\xB8\xAD");
+    QTest::addColumn<qint64>("upTo"); // how far the first pass goes; `from` counts from its end short of the whole
+
+    const qint64 whole = LongLine::kWhole;
+    const qint64 part = 20000;
+    const QByteArray mark("\xCC\x81");
+    QTest::newRow("typed before tabs") << qint64(100) << qint64(0) << QByteArray("x") << whole;
+    QTest::newRow("typed among tabs") << qint64(30000) << qint64(0) << QByteArray("x") << whole;
+    QTest::newRow("removed across a cut") << qint64(1020) << qint64(40) << QByteArray() << whole;
+    QTest::newRow("mark at a cut") << qint64(1024) << qint64(0) << mark << whole;
+    QTest::newRow("pasted stretch") << qint64(9000) << qint64(5) << repeated("pasted\t", 10000) << whole;
+    QTest::newRow("at the end") << qint64(-1) << qint64(0) << QByteArray("\xE4\xB8\xAD") << whole;
+    QTest::newRow("typed in the measured part") << qint64(-10000) << qint64(0) << QByteArray("x") << part;
+    QTest::newRow("mark where the pass stopped") << qint64(0) << qint64(0) << mark << part;
+    QTest::newRow("removed across where it stopped") << qint64(-30) << qint64(3000) << QByteArray() << part;
+    QTest::newRow("typed just past where it stopped") << qint64(20) << qint64(0) << QByteArray("\t") << part;
+    QTest::newRow("removed far past where it stopped") << qint64(30000) << qint64(9) << QByteArray() << part;
 }
 
 void TestLineLayouts::editOfALongLineMeasuresAsAFreshPass()
@@ -176,15 +211,22 @@ void TestLineLayouts::editOfALongLineMeasuresAsAFreshPass()
     QFETCH(qint64, from);
     QFETCH(qint64, removed);
     QFETCH(QByteArray, inserted);
+    QFETCH(qint64, upTo);
     // Segments without a tab first, so that a shift reaches tabs only segments later.
     const QByteArray bytes = repeated("abcdefgh ", 8000) + repeated("ab\tcde\tf \xC3\xA9", 50000);
-    if (from < 0)
-        from = bytes.size();
     const auto document = documentOf(bytes);
     AdvanceTable advances(testFont());
-    LongLine line(*document, 0, bytes.size(), advances);
+    LongLine line(*document, 0, bytes.size(), advances, upTo);
+    QVERIFY(upTo == LongLine::kWhole || !line.isMeasured());
+    if (!line.isMeasured())
+        from += line.measuredLength();
+    else if (from < 0)
+        from = bytes.size();
     document->replace(from, removed, inserted);
     line.edit(*document, 0, from, removed, inserted.size(), advances);
+    line.measureTo(*document, 0, document->size(), advances);
+    for (int i = 1; i < line.segmentCount(); ++i)
+        QVERIFY2(document->bytes(line.segment(i).start, 2) != "\xCC\x81", qPrintable(QStringLiteral("segment %1 begins with a mark").arg(i)));
 
     const LongLine fresh(*document, 0, document->size(), advances);
     QCOMPARE(line.length(), document->size());

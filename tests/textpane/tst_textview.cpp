@@ -1,3 +1,4 @@
+#include "textpane/linelayouts.h"
 #include "textpane/textview.h"
 
 #include <QAction>
@@ -14,6 +15,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -113,6 +115,8 @@ private slots:
     void offsetIntoALineNotYetPaintedHolds();
     void wheelScrollsByLinesAndSidewaysWithShift();
     void lastLineStopsAtTheBottomAndWidthTracksTheWidestLine();
+    void estimatedWidthOfALongLineTurnsExactWithoutMovingTheView_data();
+    void estimatedWidthOfALongLineTurnsExactWithoutMovingTheView();
     void fileDragsAreLeftToTheWindowAndTextDropsInsert();
     void controlAndStrayBytesDrawAsDistinctBoxes();
 };
@@ -463,6 +467,48 @@ void TestTextView::lastLineStopsAtTheBottomAndWidthTracksTheWidestLine()
     view->setFirstVisibleLine(0);
     QTest::qWait(20);
     QCOMPARE(view->horizontalScrollBar()->maximum(), maximum);
+}
+
+void TestTextView::estimatedWidthOfALongLineTurnsExactWithoutMovingTheView_data()
+{
+    QTest::addColumn<char>("start");
+    QTest::addColumn<char>("rest");
+    // Too narrow an estimate, and one so wide that the view goes past the line's true end.
+    QTest::newRow("wider further on") << 'i' << 'W';
+    QTest::newRow("narrower further on") << 'W' << 'i';
+}
+
+void TestTextView::estimatedWidthOfALongLineTurnsExactWithoutMovingTheView()
+{
+    QFETCH(char, start);
+    QFETCH(char, rest);
+    const QByteArray line = QByteArray(500 * 1024, start) + QByteArray(1000 * 1024, rest);
+    auto view = shownView("");
+    view->clearFocus();
+    view->setDocument(documentOf(line));
+    LineLayouts whole(&view->document(), view->font());
+    whole.x(0, line.size());
+    const int exact = int(std::ceil(whole.width(0))) + view->lineHeight() - view->viewport()->width();
+
+    // The first paint measures only the start; the range it leaves (run without the idle slices) is
+    // an estimate.
+    QScrollBar *horizontal = view->horizontalScrollBar();
+    view->viewport()->repaint();
+    QCoreApplication::sendPostedEvents(view.get());
+    QCoreApplication::sendPostedEvents(view.get()); // the scroll bar the range brings in takes its room
+    const int estimate = horizontal->maximum();
+    QVERIFY2(start == 'i' ? estimate < exact : estimate > exact, qPrintable(QStringLiteral("estimate %1, exact %2").arg(estimate).arg(exact)));
+
+    const int x = start == 'i' ? 3000 : estimate;
+    view->setScrollPosition(QPoint(x, 0));
+    view->viewport()->repaint();
+    QCoreApplication::sendPostedEvents(view.get());
+    QTRY_COMPARE(horizontal->maximum(), std::max(exact, x));
+    QCOMPARE(view->scrollPosition().x(), x);
+
+    const qint64 far = line.size() * 3 / 4;
+    view->ensureVisible(far);
+    QCOMPARE(view->positionAt(pointOf(*view, far)), far);
 }
 
 void TestTextView::fileDragsAreLeftToTheWindowAndTextDropsInsert()
