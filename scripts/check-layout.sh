@@ -9,15 +9,16 @@ uses() {
     case $1 in
         platform) echo "" ;;
         textpane|handlers|windowkit) echo "platform" ;;
-        panes) echo "platform textpane handlers" ;;
-        sync|find) echo "platform textpane" ;;
-        panepair) echo "platform textpane sync find" ;;
-        fullscreen) echo "platform textpane handlers windowkit sync find panepair" ;;
-        app) echo "platform textpane handlers windowkit panes sync find panepair fullscreen" ;;
+        compare) echo "platform textpane" ;;
+        panes) echo "platform textpane compare handlers" ;;
+        sync|find) echo "platform textpane compare" ;;
+        panepair) echo "platform textpane compare sync find" ;;
+        fullscreen) echo "platform textpane compare handlers windowkit sync find panepair" ;;
+        app) echo "platform textpane compare handlers windowkit panes sync find panepair fullscreen" ;;
         *) echo "?" ;;
     esac
 }
-modules="platform textpane handlers windowkit panes sync find panepair fullscreen app"
+modules="platform textpane compare handlers windowkit panes sync find panepair fullscreen app"
 
 status=0
 for module in $modules; do

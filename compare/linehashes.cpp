@@ -1,0 +1,171 @@
+#include "compare/linehashes.h"
+
+#include <QtEndian>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace {
+
+constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15;
+constexpr std::uint64_t kFinalMultiplier = 0xFF51AFD7ED558CCD;
+constexpr std::uint64_t kOnes = 0x0101010101010101;
+constexpr std::uint64_t kHighBits = 0x8080808080808080;
+
+std::uint64_t mix(std::uint64_t state, std::uint64_t word)
+{
+    state = (state ^ word) * kMultiplier;
+    return state ^ (state >> 29);
+}
+
+std::uint64_t finish(std::uint64_t state, qsizetype length)
+{
+    // The length goes in last, so bytes that pad the final word cannot pass for zero bytes.
+    state = (state ^ std::uint64_t(length)) * kFinalMultiplier;
+    return state ^ (state >> 32);
+}
+
+// The high bit of the lowest byte of `word` that is LF or CR is set (higher ones may be set
+// falsely); zero when there is none.
+std::uint64_t lineEndBits(std::uint64_t word)
+{
+    const std::uint64_t lf = word ^ (kOnes * '\n');
+    const std::uint64_t cr = word ^ (kOnes * '\r');
+    return ((lf - kOnes) & ~lf & kHighBits) | ((cr - kOnes) & ~cr & kHighBits);
+}
+
+std::uint64_t lowBytes(std::uint64_t word, int count)
+{
+    return count == 0 ? 0 : word & (~std::uint64_t(0) >> (64 - 8 * count));
+}
+
+std::uint64_t loadWord(const char *p)
+{
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    // Little-endian order everywhere, so a hash does not depend on the machine.
+    return qFromLittleEndian(word);
+}
+
+std::uint64_t loadPartial(const char *p, qsizetype count)
+{
+    char bytes[8] = {};
+    std::memcpy(bytes, p, size_t(count));
+    return loadWord(bytes);
+}
+
+bool sameBytes(QByteArrayView a, QByteArrayView b)
+{
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), size_t(a.size())) == 0;
+}
+
+} // namespace
+
+std::uint64_t LineHashes::hashBytes(const char *bytes, qsizetype length)
+{
+    std::uint64_t state = 0;
+    qsizetype i = 0;
+    for (; i + 8 <= length; i += 8)
+        state = mix(state, loadWord(bytes + i));
+    if (i < length)
+        state = mix(state, loadPartial(bytes + i, length - i));
+    return finish(state, length);
+}
+
+LineHashes::LineHashes(QByteArrayView text)
+    : m_text(text)
+{
+    const char *p = text.data();
+    const qsizetype size = text.size();
+    // Lines of a log run to some tens of bytes; a guess saves most of the regrowth.
+    const size_t guess = size_t(size / 48 + 1);
+    m_starts.reserve(guess);
+    m_lengths.reserve(guess);
+    m_hashes.reserve(guess);
+
+    // One pass: each line is read eight bytes at a time from its start, the words hashed as the
+    // line end is looked for in them, so hashBytes() of the line gives the same value.
+    qsizetype start = 0;
+    while (start < size) {
+        std::uint64_t state = 0;
+        qsizetype i = start;
+        qsizetype end = -1;
+        while (end < 0) {
+            const qsizetype left = size - i;
+            if (left <= 0) {
+                end = size;
+                break;
+            }
+            const std::uint64_t word = left >= 8 ? loadWord(p + i) : loadPartial(p + i, left);
+            std::uint64_t bits = lineEndBits(word);
+            if (left < 8)
+                bits &= ~std::uint64_t(0) >> (64 - 8 * left);
+            if (bits == 0) {
+                if (left >= 8) {
+                    state = mix(state, word);
+                    i += 8;
+                } else {
+                    state = mix(state, word);
+                    end = size;
+                }
+                continue;
+            }
+            const int inWord = std::countr_zero(bits) / 8;
+            if (inWord > 0)
+                state = mix(state, lowBytes(word, inWord));
+            end = i + inWord;
+        }
+        const qsizetype length = end - start;
+        m_starts.push_back(start);
+        m_lengths.push_back(length);
+        m_hashes.push_back(finish(state, length));
+        start = end + 1;
+        if (end < size && p[end] == '\r' && start < size && p[start] == '\n')
+            ++start;
+    }
+}
+
+InternedLines internLines(const LineHashes &left, const LineHashes &right)
+{
+    InternedLines result;
+    result.left.resize(size_t(left.lineCount()));
+    result.right.resize(size_t(right.lineCount()));
+
+    // Open addressing with linear probing; a slot keeps the hash beside the id, so a probe
+    // rarely needs to look at the line's bytes except for the one it matches.
+    struct Slot
+    {
+        std::uint64_t hash;
+        std::uint32_t id; // 0 marks an empty slot; ids are stored plus one
+    };
+    const size_t total = result.left.size() + result.right.size();
+    const size_t capacity = std::bit_ceil(std::max<size_t>(16, total + total / 2));
+    const size_t mask = capacity - 1;
+    std::vector<Slot> table(capacity, Slot{0, 0});
+    // Where each id was first seen, to compare bytes against.
+    std::vector<QByteArrayView> firstSeen;
+
+    auto intern = [&](const LineHashes &lines, std::vector<std::uint32_t> &ids) {
+        for (qsizetype n = 0; n < lines.lineCount(); ++n) {
+            const std::uint64_t hash = lines.hash(n);
+            const QByteArrayView bytes = lines.line(n);
+            size_t at = size_t(hash) & mask;
+            for (;; at = (at + 1) & mask) {
+                Slot &slot = table[at];
+                if (slot.id == 0) {
+                    slot = Slot{hash, std::uint32_t(firstSeen.size() + 1)};
+                    firstSeen.push_back(bytes);
+                    break;
+                }
+                if (slot.hash == hash && sameBytes(firstSeen[slot.id - 1], bytes))
+                    break;
+            }
+            ids[size_t(n)] = table[at].id - 1;
+        }
+    };
+    intern(left, result.left);
+    intern(right, result.right);
+    result.distinct = std::uint32_t(firstSeen.size());
+    return result;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArrayView>
+
+#include <cstdint>
+#include <vector>
+
+/// The lines of a text, each with a 64-bit hash of its bytes without the line end (LF, CR LF or
+/// a lone CR). A text that ends with a line end has no empty line after it. The text is not
+/// copied: it must outlive this object.
+class LineHashes
+{
+public:
+    explicit LineHashes(QByteArrayView text);
+
+    qsizetype lineCount() const { return qsizetype(m_hashes.size()); }
+    std::uint64_t hash(qsizetype line) const { return m_hashes[size_t(line)]; }
+    /// The bytes of `line` without its line end.
+    QByteArrayView line(qsizetype line) const
+    {
+        return m_text.sliced(m_starts[size_t(line)], m_lengths[size_t(line)]);
+    }
+
+    /// The hash a line of these bytes gets.
+    static std::uint64_t hashBytes(const char *bytes, qsizetype length);
+
+private:
+    QByteArrayView m_text;
+    std::vector<qsizetype> m_starts;
+    std::vector<qsizetype> m_lengths;
+    std::vector<std::uint64_t> m_hashes;
+};
+
+/// The lines of two texts as small ids: equal ids for equal bytes, within and across the texts,
+/// and different ids for different bytes (hashes that collide are told apart by their bytes).
+struct InternedLines
+{
+    std::vector<std::uint32_t> left;
+    std::vector<std::uint32_t> right;
+    /// The ids run from 0 to distinct - 1.
+    std::uint32_t distinct = 0;
+};
+
+/// Gives each distinct line of both texts its id, numbered in order of first appearance, left
+/// text first.
+InternedLines internLines(const LineHashes &left, const LineHashes &right);
