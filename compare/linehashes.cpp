@@ -98,9 +98,8 @@ LineHashes::LineHashes(QByteArrayView text)
                 break;
             }
             const std::uint64_t word = left >= 8 ? loadWord(p + i) : loadPartial(p + i, left);
-            std::uint64_t bits = lineEndBits(word);
-            if (left < 8)
-                bits &= ~std::uint64_t(0) >> (64 - 8 * left);
+            // The zero bytes that pad a partial word are no line end.
+            const std::uint64_t bits = lineEndBits(word);
             if (bits == 0) {
                 if (left >= 8) {
                     state = mix(state, word);
