@@ -87,6 +87,7 @@ private slots:
     void hunksMatchExpected();
     void randomScriptsTurnLeftIntoRightWithFewChanges_data();
     void randomScriptsTurnLeftIntoRightWithFewChanges();
+    void stopFlagEndsTheWork();
 };
 
 void TestLineDiff::linesSplitAtEveryKindOfLineEnd_data()
@@ -238,6 +239,17 @@ void TestLineDiff::randomScriptsTurnLeftIntoRightWithFewChanges()
         QVERIFY2(changed >= minimal && changed <= bound,
                  qPrintable(where + QStringLiteral(": %1 changed, %2 at least").arg(changed).arg(minimal)));
     }
+}
+
+void TestLineDiff::stopFlagEndsTheWork()
+{
+    const std::vector<std::uint32_t> left = idsOf("abcabcabc");
+    const std::vector<std::uint32_t> right = idsOf("xbcaxcabx");
+    std::atomic<bool> stop = true;
+    QVERIFY(diffLines(left, right, &stop).empty());
+    QVERIFY(diffLinesMinimal(left, right, &stop).empty());
+    stop = false;
+    QVERIFY(!diffLines(left, right, &stop).empty());
 }
 
 QTEST_GUILESS_MAIN(TestLineDiff)
