@@ -74,13 +74,65 @@ std::uint64_t LineHashes::hashBytes(const char *bytes, qsizetype length)
 }
 
 LineHashes::LineHashes(QByteArrayView text)
-    : m_text(text)
 {
-    const char *p = text.data();
-    const qsizetype size = text.size();
+    const qsizetype tail = addCompleteLines(text.data(), text.size());
+    if (tail < text.size())
+        addLine(text.data() + tail, text.size() - tail, hashBytes(text.data() + tail, text.size() - tail));
+}
+
+LineHashes::LineHashes(const QList<QByteArrayView> &stretches)
+{
+    QByteArray carry; // the start of a line that began in an earlier stretch
+    bool afterCr = false; // the stretch before ended in a CR, which an LF here would complete
+    for (QByteArrayView stretch : stretches) {
+        if (stretch.isEmpty())
+            continue;
+        const char *p = stretch.data();
+        const qsizetype size = stretch.size();
+        qsizetype from = afterCr && p[0] == '\n' ? 1 : 0;
+        afterCr = false;
+        if (!carry.isEmpty()) {
+            qsizetype end = from;
+            while (end < size && p[end] != '\n' && p[end] != '\r')
+                ++end;
+            carry.append(p + from, end - from);
+            if (end == size)
+                continue;
+            addLine(nullptr, carry.size(), hashBytes(carry.constData(), carry.size()));
+            m_joined.push_back(std::move(carry));
+            m_begins.back() = m_joined.back().constData();
+            carry = QByteArray();
+            from = end + 1;
+            if (p[end] == '\r' && from < size && p[from] == '\n')
+                ++from;
+            if (p[end] == '\r' && from == size)
+                afterCr = true;
+        }
+        const qsizetype tail = from + addCompleteLines(p + from, size - from);
+        if (tail < size)
+            carry = QByteArray(p + tail, size - tail);
+        else if (tail > from && p[size - 1] == '\r')
+            afterCr = true;
+    }
+    if (!carry.isEmpty()) {
+        addLine(nullptr, carry.size(), hashBytes(carry.constData(), carry.size()));
+        m_joined.push_back(std::move(carry));
+        m_begins.back() = m_joined.back().constData();
+    }
+}
+
+void LineHashes::addLine(const char *begin, qsizetype length, std::uint64_t hash)
+{
+    m_begins.push_back(begin);
+    m_lengths.push_back(length);
+    m_hashes.push_back(hash);
+}
+
+qsizetype LineHashes::addCompleteLines(const char *p, qsizetype size)
+{
     // Lines of a log run to some tens of bytes; a guess saves most of the regrowth.
-    const size_t guess = size_t(size / 48 + 1);
-    m_starts.reserve(guess);
+    const size_t guess = m_hashes.size() + size_t(size / 48 + 1);
+    m_begins.reserve(guess);
     m_lengths.reserve(guess);
     m_hashes.reserve(guess);
 
@@ -93,21 +145,16 @@ LineHashes::LineHashes(QByteArrayView text)
         qsizetype end = -1;
         while (end < 0) {
             const qsizetype left = size - i;
-            if (left <= 0) {
-                end = size;
-                break;
-            }
+            if (left <= 0)
+                return start; // no line end: the caller decides what the rest is
             const std::uint64_t word = left >= 8 ? loadWord(p + i) : loadPartial(p + i, left);
             // The zero bytes that pad a partial word are no line end.
             const std::uint64_t bits = lineEndBits(word);
             if (bits == 0) {
-                if (left >= 8) {
-                    state = mix(state, word);
-                    i += 8;
-                } else {
-                    state = mix(state, word);
-                    end = size;
-                }
+                if (left < 8)
+                    return start;
+                state = mix(state, word);
+                i += 8;
                 continue;
             }
             const int inWord = std::countr_zero(bits) / 8;
@@ -116,13 +163,12 @@ LineHashes::LineHashes(QByteArrayView text)
             end = i + inWord;
         }
         const qsizetype length = end - start;
-        m_starts.push_back(start);
-        m_lengths.push_back(length);
-        m_hashes.push_back(finish(state, length));
+        addLine(p + start, length, finish(state, length));
         start = end + 1;
-        if (end < size && p[end] == '\r' && start < size && p[start] == '\n')
+        if (p[end] == '\r' && start < size && p[start] == '\n')
             ++start;
     }
+    return size;
 }
 
 InternedLines internLines(const LineHashes &left, const LineHashes &right)

@@ -1,34 +1,42 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 
 #include <cstdint>
 #include <vector>
 
 /// The lines of a text, each with a 64-bit hash of its bytes without the line end (LF, CR LF or
 /// a lone CR). A text that ends with a line end has no empty line after it. The text is not
-/// copied: it must outlive this object.
+/// copied, except for lines that cross from one stretch into the next: it must outlive this object.
 class LineHashes
 {
 public:
     explicit LineHashes(QByteArrayView text);
+    /// The lines of the text these stretches make one after the other.
+    explicit LineHashes(const QList<QByteArrayView> &stretches);
 
     qsizetype lineCount() const { return qsizetype(m_hashes.size()); }
     std::uint64_t hash(qsizetype line) const { return m_hashes[size_t(line)]; }
     /// The bytes of `line` without its line end.
     QByteArrayView line(qsizetype line) const
     {
-        return m_text.sliced(m_starts[size_t(line)], m_lengths[size_t(line)]);
+        return QByteArrayView(m_begins[size_t(line)], m_lengths[size_t(line)]);
     }
 
     /// The hash a line of these bytes gets.
     static std::uint64_t hashBytes(const char *bytes, qsizetype length);
 
 private:
-    QByteArrayView m_text;
-    std::vector<qsizetype> m_starts;
+    qsizetype addCompleteLines(const char *text, qsizetype size);
+    void addLine(const char *begin, qsizetype length, std::uint64_t hash);
+
+    std::vector<const char *> m_begins;
     std::vector<qsizetype> m_lengths;
     std::vector<std::uint64_t> m_hashes;
+    // The lines that cross stretches, joined; moving a QByteArray keeps its bytes where they are.
+    std::vector<QByteArray> m_joined;
 };
 
 /// The lines of two texts as small ids: equal ids for equal bytes, within and across the texts,

@@ -124,6 +124,17 @@ void TestLineDiff::linesSplitAtEveryKindOfLineEnd()
         // The one-pass hash of the text must be the hash of the line alone.
         QCOMPARE(hashes.hash(n), LineHashes::hashBytes(lines[n].constData(), lines[n].size()));
     }
+    // Split anywhere into stretches, with an empty one between, the text has the same lines.
+    for (qsizetype split = 0; split <= text.size(); ++split) {
+        const QByteArrayView whole(text);
+        const LineHashes pieces(QList<QByteArrayView>{whole.first(split), QByteArrayView(),
+                                                      whole.sliced(split)});
+        QCOMPARE(pieces.lineCount(), lines.size());
+        for (qsizetype n = 0; n < lines.size(); ++n) {
+            QCOMPARE(pieces.line(n).toByteArray(), lines[n]);
+            QCOMPARE(pieces.hash(n), hashes.hash(n));
+        }
+    }
 }
 
 void TestLineDiff::internedIdsAreEqualExactlyForEqualBytes()
