@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/form1.h"
+#include "compare/comparestate.h"
 #include "platform/filename.h"
 #include "platform/qtplatform.h"
 
@@ -31,11 +32,15 @@ int main(int argc, char *argv[])
     window.Form_Load();
     window.show();
     // The named files open once the window is up, as if chosen with Open File 1 and Open File 2.
-    QTimer::singleShot(0, &window, [&window, files = line.files] {
+    // Compare mode comes on after them, so the two texts are compared once, not after each load.
+    window.compareState().setOptions(line.compareOptions);
+    QTimer::singleShot(0, &window, [&window, files = line.files, compare = line.compare] {
         if (files.size() > 0)
             window.PushButton3_Click({files[0]});
         if (files.size() > 1)
             window.PushButton4_Click({files[1]});
+        if (compare)
+            window.compareState().setOn(true);
     });
     return QApplication::exec();
 }

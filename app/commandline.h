@@ -1,9 +1,12 @@
 #pragma once
 
+#include "compare/linefilter.h"
+
 #include <QString>
 #include <QStringList>
 
-/// What the command line asks for: `brassfinch [--help] [--version] [LEFT [RIGHT]]`.
+/// What the command line asks for: `brassfinch [--help] [--version] [--compare] [--ignore-...]
+/// [LEFT [RIGHT]]`.
 struct CommandLine
 {
     bool run = true;    ///< false: print `output` or `error` and end with `exitStatus`, no window
@@ -11,6 +14,8 @@ struct CommandLine
     QString output;     ///< for standard output (help, version)
     QString error;      ///< for standard error (a usage error)
     QStringList files;  ///< absolute paths: the first for the left pane, the second for the right
+    bool compare = false; ///< start in compare mode
+    CompareOptions compareOptions;
 };
 
 /// Reads the program's arguments (the program's name first). Relative file names are resolved

@@ -8,6 +8,7 @@
 #include "app/startup.h"
 #include "app/visualtheme.h"
 #include "app/windowpointer.h"
+#include "compare/comparestate.h"
 #include "fullscreen/form2.h"
 #include "panepair/panepair.h"
 #include "handlers/errorreport.h"
@@ -70,7 +71,9 @@ Form1::Form1(const platform::Platform &platform, QWidget *parent)
     m_windowPointer = new WindowPointer(m_pointer, this);
     SkinFramework1 = new SkinFramework(m_platform.files, this);
     routeHoverFeedback();
-    m_synchroniser = &(new PanePair(this, RichTextBox1, RichTextBox2, [this] { return m_switch->state(); }))->synchroniser();
+    m_compare = new CompareState(this);
+    m_panePair = new PanePair(this, RichTextBox1, RichTextBox2, [this] { return m_switch->state(); }, *m_compare);
+    m_synchroniser = &m_panePair->synchroniser();
     connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
 
     // Which file each pane shows, on its frame and on the pane, for the pointer and screen readers.
@@ -346,7 +349,7 @@ Form2 &Form1::loadedFullScreen()
     if (!m_fullScreen) {
         m_fullScreen = std::make_unique<Form2>(
             m_platform.messages,
-            Form2::MainWindow{this, RichTextBox1, RichTextBox2, [this] { return m_switch->state(); }});
+            Form2::MainWindow{this, RichTextBox1, RichTextBox2, [this] { return m_switch->state(); }, m_compare});
         connect(m_fullScreen.get(), &Form2::textsGivenBack, this, [this](bool leftEdited, bool rightEdited) {
             fileStatus(1).copiedBack(leftEdited);
             fileStatus(2).copiedBack(rightEdited);

@@ -13,6 +13,8 @@
 #include <memory>
 
 class ActionGate;
+class CompareState;
+class PanePair;
 class Form2;
 class PaneControl;
 class PaneFileStatus;
@@ -67,6 +69,10 @@ public:
     MousePointer &mousePointer() { return m_pointer; }
     SyncSwitch &syncSwitch() { return *m_switch; }
     ScrollSynchroniser &synchroniser() { return *m_synchroniser; }
+    /// Compare mode and what it ignores, for this window and the full-screen view.
+    CompareState &compareState() { return *m_compare; }
+    /// This window's pair of panes: their synchroniser, find bar and compare mode.
+    PanePair &panePair() { return *m_panePair; }
     /// The full-screen view, once it has been shown.
     Form2 *fullScreenWindow() const { return m_fullScreen.get(); }
 
@@ -134,6 +140,8 @@ private:
     std::unique_ptr<ActionGate> m_gate;
     WindowPointer *m_windowPointer = nullptr;
     ScrollSynchroniser *m_synchroniser = nullptr;
+    CompareState *m_compare = nullptr;
+    PanePair *m_panePair = nullptr;
     std::unique_ptr<Form2> m_fullScreen;
     std::function<void()> m_endProgram;
     bool m_centred = false;

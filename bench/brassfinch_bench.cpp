@@ -4,6 +4,8 @@
 //                                                      the word "quokka" only in the last line
 //   brassfinch_bench make-line <path> <bytes>         one line, no line end
 //   brassfinch_bench make-short <path> <bytes>        two-byte lines ("a" and a line feed)
+//   brassfinch_bench make-variant <from> <to> <seed>  a copy with about 1% of the lines changed,
+//                                                      inserted or removed in blocks of one or two
 //   brassfinch_bench baseline <file>       read in 4 MB chunks, decode to UTF-16, discard
 //   brassfinch_bench open <file>           load into a shown pane until it is painted
 //   brassfinch_bench long-line <file> [steps]  as open; also the paint alone and the median of
@@ -22,14 +24,24 @@
 //   brassfinch_bench save-in-place <file> <target>  open, then save over <target> (made a copy of
 //                                          the file with a second name, so it is written in place
 //                                          behind a safety copy); the save alone is timed
+//   brassfinch_bench compare <left> <right>  compare mode turned on until both panes are painted
+//                                          with their marks; also the number of differences
+//   brassfinch_bench next-difference <left> <right>  compared, then going to the next difference
+//                                          until both panes are painted there
+//   brassfinch_bench recompare <left> <right>  compared, then one character typed in the middle
+//                                          of the left text and compared again (the typing pause
+//                                          left out) until both panes are painted with new marks
 //
 // Each prints one line "result ms=<n> rss_mb=<n> [name=<n> ...]": the figure in milliseconds and
 // the process's peak resident memory. Run under QT_QPA_PLATFORM=offscreen.
 
 #include "app/form1.h"
 #include "bench/benchpane.h"
+#include "compare/comparesession.h"
+#include "compare/comparestate.h"
 #include "find/findbar.h"
 #include "fullscreen/form2.h"
+#include "panepair/panepair.h"
 #include "panes/panefiles.h"
 #include "platform/qtplatform.h"
 #include "sync/scrollsynchroniser.h"
@@ -39,6 +51,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStringDecoder>
 #include <QTest>
 #include <QTimer>
@@ -199,6 +212,49 @@ int makeShortLines(const char *path, qint64 bytes)
     for (; written + block.size() <= bytes; written += block.size())
         out.add(block.constData(), block.size());
     out.add(block.constData(), (bytes - written) & ~qint64(1));
+    return 0;
+}
+
+// A copy of a text with about one line in a hundred changed, inserted or removed, in blocks of one
+// or two lines, as two versions of a log would differ.
+int makeVariant(const char *from, const char *to, unsigned seed)
+{
+    QFile in(QString::fromLocal8Bit(from));
+    if (!in.open(QIODevice::ReadOnly))
+        fail("cannot open the text to vary");
+    FileWriter out(to);
+    unsigned state = seed * 2654435761u + 7;
+    auto next = [&state] { return state = state * 1664525u + 1013904223u; };
+    qint64 number = 0;
+    for (QByteArray line; !(line = in.readLine()).isEmpty(); ++number) {
+        if (next() % 150 != 0) {
+            out.add(line.constData(), size_t(line.size()));
+            continue;
+        }
+        const unsigned block = 1 + (next() >> 8) % 2;
+        switch ((next() >> 12) % 3) {
+        case 0: // changed: this line and the next altered
+            for (unsigned n = 0; n < block && !line.isEmpty(); ++n) {
+                line.replace(0, 4, "1999");
+                out.add(line.constData(), size_t(line.size()));
+                if (n + 1 < block)
+                    line = in.readLine();
+            }
+            break;
+        case 1: // inserted before this line
+            for (unsigned n = 0; n < block; ++n) {
+                const QByteArray added = QByteArray("inserted line ") + QByteArray::number(number) + '.'
+                                         + QByteArray::number(n) + '\n';
+                out.add(added.constData(), size_t(added.size()));
+            }
+            out.add(line.constData(), size_t(line.size()));
+            break;
+        default: // removed, with the next one when the block has two
+            if (block == 2)
+                in.readLine();
+            break;
+        }
+    }
     return 0;
 }
 
@@ -614,6 +670,105 @@ int fullScreen(const QString &path)
     return 0;
 }
 
+// Two panes in a shown window, holding the two files, as a window's pair with compare mode off.
+struct ComparedPanes
+{
+    ComparedPanes(const QString &left, const QString &right)
+        : panes([&, first = true](PaneControl &pane) mutable {
+              benchpane::open(pane, first ? left : right);
+              first = false;
+          }),
+          pair(&panes.window, panes.left, panes.right, [] { return SwitchState::On; }, state),
+          leftProbe(panes.left->viewport()), rightProbe(panes.right->viewport())
+    {
+        for (PaneControl *pane : {panes.left, panes.right}) {
+            pane->select(0, 0);
+            pane->setFirstVisibleLine(0);
+        }
+        emit panes.left->focusReceived();
+        QCoreApplication::processEvents();
+    }
+    // Waits until the running comparison has shown its marks, then paints both panes.
+    void waitAndPaint()
+    {
+        QSignalSpy compared(&pair.compareSession(), &CompareSession::compared);
+        if (!compared.wait(60000))
+            fail("the comparison did not finish");
+        paintNow(*panes.left, leftProbe);
+        paintNow(*panes.right, rightProbe);
+    }
+
+    CompareState state;
+    benchpane::SidePanes panes;
+    PanePair pair;
+    PaintProbe leftProbe;
+    PaintProbe rightProbe;
+};
+
+// From turning compare mode on until both panes are painted with their marks.
+int compare(const QString &left, const QString &right)
+{
+    ComparedPanes compared(left, right);
+    QElapsedTimer timer;
+    timer.start();
+    compared.state.setOn(true);
+    compared.waitAndPaint();
+    const double ms = msSince(timer);
+    const Comparison *result = compared.pair.compareSession().comparison();
+    report(ms, {{"differences", double(result ? result->differenceCount() : -1)}});
+    return 0;
+}
+
+// Going to the next difference, each time until both panes are painted there.
+int nextDifference(const QString &left, const QString &right)
+{
+    ComparedPanes compared(left, right);
+    compared.state.setOn(true);
+    compared.waitAndPaint();
+    CompareSession &session = compared.pair.compareSession();
+    std::vector<double> times;
+    for (int run = 0; run < kRepeats; ++run) {
+        const qint64 before = compared.panes.left->firstVisibleLine();
+        QElapsedTimer timer;
+        timer.start();
+        session.goToNext();
+        paintNow(*compared.panes.left, compared.leftProbe);
+        paintNow(*compared.panes.right, compared.rightProbe);
+        times.push_back(msSince(timer));
+        if (compared.panes.left->firstVisibleLine() <= before && run > 0)
+            fail("the next difference was not gone to");
+    }
+    report(median(times));
+    return 0;
+}
+
+// One character typed in the middle of the left text, then compared again (without the typing
+// pause) until both panes are painted with the new marks.
+int recompare(const QString &left, const QString &right)
+{
+    ComparedPanes compared(left, right);
+    compared.state.setOn(true);
+    compared.waitAndPaint();
+    PaneControl &pane = *compared.panes.left;
+    const qint64 middle = pane.document().lineStart(pane.document().lineCount() / 2);
+    pane.setFocus();
+    std::vector<double> times;
+    const qsizetype before = compared.pair.compareSession().comparison()->differenceCount();
+    for (int run = 0; run < 5; ++run) {
+        pane.select(middle, middle);
+        QElapsedTimer timer;
+        timer.start();
+        QTest::keyClick(&pane, Qt::Key_X);
+        compared.pair.compareSession().compareNow();
+        compared.waitAndPaint();
+        times.push_back(msSince(timer));
+    }
+    if (compared.pair.compareSession().comparison()->differenceCount() == before)
+        fail("the typed line made no difference");
+    report(median(times));
+    return 0;
+}
+
 int usage()
 {
     std::fprintf(stderr, "usage: brassfinch_bench <case> <file or folder> [...]; see the source's first lines\n");
@@ -633,6 +788,8 @@ int main(int argc, char *argv[])
         return makeLongLine(argv[2], QByteArray(argv[3]).toLongLong());
     if (mode == "make-short" && argc == 4)
         return makeShortLines(argv[2], QByteArray(argv[3]).toLongLong());
+    if (mode == "make-variant" && argc == 5)
+        return makeVariant(argv[2], argv[3], QByteArray(argv[4]).toUInt());
 
     QApplication application(argc, argv);
     const QString path = QString::fromLocal8Bit(argv[2]);
@@ -648,6 +805,9 @@ int main(int argc, char *argv[])
         {"round-trip", [&] { return argc > 3 ? roundTrip(path, QString::fromLocal8Bit(argv[3])) : usage(); }},
         {"fullscreen", [&] { return fullScreen(path); }},
         {"save-in-place", [&] { return argc > 3 ? saveInPlace(path, QString::fromLocal8Bit(argv[3])) : usage(); }},
+        {"compare", [&] { return argc > 3 ? compare(path, QString::fromLocal8Bit(argv[3])) : usage(); }},
+        {"next-difference", [&] { return argc > 3 ? nextDifference(path, QString::fromLocal8Bit(argv[3])) : usage(); }},
+        {"recompare", [&] { return argc > 3 ? recompare(path, QString::fromLocal8Bit(argv[3])) : usage(); }},
     };
     for (const auto &[name, run] : cases) {
         if (name == mode)

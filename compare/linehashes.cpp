@@ -73,14 +73,16 @@ std::uint64_t LineHashes::hashBytes(const char *bytes, qsizetype length)
     return finish(state, length);
 }
 
-LineHashes::LineHashes(QByteArrayView text)
+LineHashes::LineHashes(QByteArrayView text, const LineFilter *filter)
+    : m_filter(filter && filter->isActive() ? filter : nullptr)
 {
     const qsizetype tail = addCompleteLines(text.data(), text.size());
     if (tail < text.size())
         addLine(text.data() + tail, text.size() - tail, hashBytes(text.data() + tail, text.size() - tail));
 }
 
-LineHashes::LineHashes(const QList<QByteArrayView> &stretches)
+LineHashes::LineHashes(const QList<QByteArrayView> &stretches, const LineFilter *filter)
+    : m_filter(filter && filter->isActive() ? filter : nullptr)
 {
     QByteArray carry; // the start of a line that began in an earlier stretch
     bool afterCr = false; // the stretch before ended in a CR, which an LF here would complete
@@ -98,7 +100,7 @@ LineHashes::LineHashes(const QList<QByteArrayView> &stretches)
             carry.append(p + from, end - from);
             if (end == size)
                 continue;
-            addLine(nullptr, carry.size(), hashBytes(carry.constData(), carry.size()));
+            addLine(carry.constData(), carry.size(), hashBytes(carry.constData(), carry.size()));
             m_joined.push_back(std::move(carry));
             m_begins.back() = m_joined.back().constData();
             carry = QByteArray();
@@ -115,7 +117,7 @@ LineHashes::LineHashes(const QList<QByteArrayView> &stretches)
             afterCr = true;
     }
     if (!carry.isEmpty()) {
-        addLine(nullptr, carry.size(), hashBytes(carry.constData(), carry.size()));
+        addLine(carry.constData(), carry.size(), hashBytes(carry.constData(), carry.size()));
         m_joined.push_back(std::move(carry));
         m_begins.back() = m_joined.back().constData();
     }
@@ -123,6 +125,10 @@ LineHashes::LineHashes(const QList<QByteArrayView> &stretches)
 
 void LineHashes::addLine(const char *begin, qsizetype length, std::uint64_t hash)
 {
+    if (m_filter) {
+        const QByteArrayView key = m_filter->key(QByteArrayView(begin, length), m_scratch);
+        hash = hashBytes(key.data(), key.size());
+    }
     m_begins.push_back(begin);
     m_lengths.push_back(length);
     m_hashes.push_back(hash);
@@ -171,8 +177,15 @@ qsizetype LineHashes::addCompleteLines(const char *p, qsizetype size)
     return size;
 }
 
-InternedLines internLines(const LineHashes &left, const LineHashes &right)
+InternedLines internLines(const LineHashes &left, const LineHashes &right, const LineFilter *filter)
 {
+    if (filter && !filter->isActive())
+        filter = nullptr;
+    QByteArray scratchA;
+    QByteArray scratchB;
+    auto same = [&](QByteArrayView a, QByteArrayView b) {
+        return filter ? sameBytes(filter->key(a, scratchA), filter->key(b, scratchB)) : sameBytes(a, b);
+    };
     InternedLines result;
     result.left.resize(size_t(left.lineCount()));
     result.right.resize(size_t(right.lineCount()));
@@ -203,7 +216,7 @@ InternedLines internLines(const LineHashes &left, const LineHashes &right)
                     firstSeen.push_back(bytes);
                     break;
                 }
-                if (slot.hash == hash && sameBytes(firstSeen[slot.id - 1], bytes))
+                if (slot.hash == hash && same(firstSeen[slot.id - 1], bytes))
                     break;
             }
             ids[size_t(n)] = table[at].id - 1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "compare/linefilter.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -13,9 +15,10 @@
 class LineHashes
 {
 public:
-    explicit LineHashes(QByteArrayView text);
+    /// With a `filter`, each hash is that of the line's key; the filter must outlive this object.
+    explicit LineHashes(QByteArrayView text, const LineFilter *filter = nullptr);
     /// The lines of the text these stretches make one after the other.
-    explicit LineHashes(const QList<QByteArrayView> &stretches);
+    explicit LineHashes(const QList<QByteArrayView> &stretches, const LineFilter *filter = nullptr);
 
     qsizetype lineCount() const { return qsizetype(m_hashes.size()); }
     std::uint64_t hash(qsizetype line) const { return m_hashes[size_t(line)]; }
@@ -37,6 +40,8 @@ private:
     std::vector<std::uint64_t> m_hashes;
     // The lines that cross stretches, joined; moving a QByteArray keeps its bytes where they are.
     std::vector<QByteArray> m_joined;
+    const LineFilter *m_filter = nullptr;
+    QByteArray m_scratch;
 };
 
 /// The lines of two texts as small ids: equal ids for equal bytes, within and across the texts,
@@ -50,5 +55,5 @@ struct InternedLines
 };
 
 /// Gives each distinct line of both texts its id, numbered in order of first appearance, left
-/// text first.
-InternedLines internLines(const LineHashes &left, const LineHashes &right);
+/// text first. With a `filter` (the one both were hashed with), lines with equal keys are equal.
+InternedLines internLines(const LineHashes &left, const LineHashes &right, const LineFilter *filter = nullptr);

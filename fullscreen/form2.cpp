@@ -1,5 +1,6 @@
 #include "fullscreen/form2.h"
 
+#include "compare/comparestate.h"
 #include "fullscreen/form2layout.h"
 #include "handlers/guardedhandler.h"
 #include "panepair/panepair.h"
@@ -43,7 +44,8 @@ Form2::Form2(platform::MessageBoxes &messages, MainWindow main)
 {
     buildLayout();
     // The find bar's Escape closes the bar, not the view.
-    m_synchroniser = &(new PanePair(this, RichTextBox1, RichTextBox2, m_main.switchState))->synchroniser();
+    CompareState &compare = m_main.compare ? *m_main.compare : *new CompareState(this);
+    m_synchroniser = &(new PanePair(this, RichTextBox1, RichTextBox2, m_main.switchState, compare))->synchroniser();
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(ScrollSynchroniser::kTickInterval);

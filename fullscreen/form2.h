@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class CompareState;
 class PaneControl;
 class QLabel;
 class QScreen;
@@ -27,6 +28,7 @@ public:
         PaneControl *left;
         PaneControl *right;
         std::function<SwitchState()> switchState; ///< the synchronous-scrolling switch
+        CompareState *compare = nullptr; ///< compare mode, shared with the main window; own one when null
     };
 
     Form2(platform::MessageBoxes &messages, MainWindow main);

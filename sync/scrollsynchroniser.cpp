@@ -2,6 +2,9 @@
 
 #include "textpane/panecontrol.h"
 
+#include <algorithm>
+#include <limits>
+
 ScrollSynchroniser::ScrollSynchroniser(PaneControl *left, PaneControl *right,
                                        std::function<SwitchState()> switchState, QObject *parent)
     : QObject(parent), m_left(left), m_right(right), m_switchState(std::move(switchState))
@@ -42,5 +45,11 @@ void ScrollSynchroniser::tick()
     }
     // The follower is told the position on every tick, moved or not, so a drag of the
     // follower's own scroll bar is undone within one interval.
-    follower->setScrollPosition(leader->scrollPosition());
+    QPoint position = leader->scrollPosition();
+    if (m_lineMap) {
+        const qint64 line = m_lineMap(leader, leader->firstVisibleLine());
+        if (line >= 0)
+            position.setY(int(std::min<qint64>(line * follower->lineHeight(), std::numeric_limits<int>::max())));
+    }
+    follower->setScrollPosition(position);
 }

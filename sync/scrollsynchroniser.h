@@ -30,6 +30,13 @@ public:
     /// Makes `pane` the leader, as its focus would: a pane whose view a find moved keeps it.
     void lead(const PaneControl *pane);
 
+    /// The follower's line that stands beside `line` of the leader, or -1 where lines do not
+    /// correspond (then positions are copied as they are).
+    using LineMap = std::function<qint64(const PaneControl *leader, qint64 line)>;
+    /// Lets the follower show the line that corresponds to the leader's first line rather than
+    /// the same position; the horizontal position is copied still.
+    void setLineMap(LineMap map) { m_lineMap = std::move(map); }
+
     /// One poll: when the switch is exactly on and a leader is known, the follower is put at the
     /// leader's position. The leader is never moved.
     void tick();
@@ -41,4 +48,5 @@ private:
     PaneControl *m_right;
     std::function<SwitchState()> m_switchState;
     Leader m_activePane = Leader::None;
+    LineMap m_lineMap;
 };

@@ -96,7 +96,9 @@ struct Splice
 
 struct TextDocument::Store
 {
-    BigBuffer loaded; // the loaded text, then what was appended in its room; never grown
+    // The loaded text, then what was appended in its room; never grown, so its bytes stay where
+    // they are, and snapshots share it.
+    std::shared_ptr<BigBuffer> loaded = std::make_shared<BigBuffer>();
     LineIndex loadedIndex;
     BigBuffer added; // only ever appended to; pieces hold offsets, as growing may move it
     LineIndex addedIndex;
@@ -119,7 +121,7 @@ struct TextDocument::Store
 
     QByteArrayView text(Source source) const
     {
-        const BigBuffer &buffer = source == Source::Loaded ? loaded : added;
+        const BigBuffer &buffer = source == Source::Loaded ? *loaded : added;
         return QByteArrayView(buffer.data(), buffer.size());
     }
     const LineIndex &index(Source source) const { return source == Source::Loaded ? loadedIndex : addedIndex; }
@@ -235,9 +237,9 @@ Piece TextDocument::Store::append(QByteArrayView bytes)
 {
     // Once a text does not fit in the loaded buffer's room, the add space goes on in the add
     // buffer for good: the bytes of one edit, and so each CR LF made, stay in one buffer.
-    loadedRoomOpen = loadedRoomOpen && bytes.size() <= loaded.capacity() - loaded.size();
+    loadedRoomOpen = loadedRoomOpen && bytes.size() <= loaded->capacity() - loaded->size();
     const Source source = loadedRoomOpen ? Source::Loaded : Source::Added;
-    BigBuffer &buffer = loadedRoomOpen ? loaded : added;
+    BigBuffer &buffer = loadedRoomOpen ? *loaded : added;
     LineIndex &lines = loadedRoomOpen ? loadedIndex : addedIndex;
     const qint64 offset = buffer.size();
     const qint64 needed = offset + bytes.size();
@@ -391,11 +393,11 @@ TextDocument::TextDocument(BigBuffer text, LineIndex index, QObject *parent)
 {
     if (index.size() != text.size())
         index = LineIndex(QByteArrayView(text.data(), text.size()));
-    d->loaded = std::move(text);
+    *d->loaded = std::move(text);
     d->loadedIndex = std::move(index);
-    if (d->loaded.size() > 0) {
-        d->pieces.push_back(Piece{0, d->loaded.size(), d->loadedIndex.lineEnds(), Source::Loaded});
-        d->size = d->loaded.size();
+    if (d->loaded->size() > 0) {
+        d->pieces.push_back(Piece{0, d->loaded->size(), d->loadedIndex.lineEnds(), Source::Loaded});
+        d->size = d->loaded->size();
         d->lineEnds = d->loadedIndex.lineEnds();
     }
 }
@@ -473,6 +475,22 @@ void TextDocument::visit(qint64 from, qint64 length, const std::function<bool(QB
         if (!visit(QByteArrayView(d->begin(d->pieces[i]) + (start - d->bytesBefore[i]), end - start)))
             return;
     }
+}
+
+std::shared_ptr<const TextSnapshot> TextDocument::snapshot() const
+{
+    auto snapshot = std::make_shared<TextSnapshot>();
+    snapshot->m_loaded = d->loaded;
+    // Added text lives in a buffer that growing may move, so it is copied; it is what was typed
+    // or pasted, usually small.
+    snapshot->m_added = QByteArray(d->added.data(), d->added.size());
+    snapshot->m_stretches.reserve(qsizetype(d->pieces.size()));
+    for (const Piece &piece : d->pieces) {
+        const char *base = piece.source == Source::Loaded ? d->loaded->data() : snapshot->m_added.constData();
+        snapshot->m_stretches.append(QByteArrayView(base + piece.offset, piece.length));
+    }
+    snapshot->m_size = d->size;
+    return snapshot;
 }
 
 QByteArrayView TextDocument::contiguousView(bool *contiguous) const

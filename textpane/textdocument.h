@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QObject>
 
 #include <functional>
@@ -18,6 +19,24 @@ struct TextRange
     qint64 end = 0;
     qint64 length() const { return end - start; }
     bool operator==(const TextRange &) const = default;
+};
+
+/// A document's text as it stood at one moment, readable on any thread while the document goes on
+/// changing, or after it is gone: the loaded bytes are shared, never copied, and the bytes edits
+/// added are copied.
+class TextSnapshot
+{
+public:
+    /// The text, as the stretches it was kept in, in order.
+    const QList<QByteArrayView> &stretches() const { return m_stretches; }
+    qint64 size() const { return m_size; }
+
+private:
+    friend class TextDocument;
+    std::shared_ptr<const BigBuffer> m_loaded;
+    QByteArray m_added;
+    QList<QByteArrayView> m_stretches;
+    qint64 m_size = 0;
 };
 
 /// A text as bytes, exactly as it was loaded or typed: no encoding is assumed and every byte
@@ -59,6 +78,8 @@ public:
     /// Shows [from, from + length) to `visit` in the stored stretches, in order, without copying;
     /// stops early when `visit` returns false.
     void visit(qint64 from, qint64 length, const std::function<bool(QByteArrayView)> &visit) const;
+    /// The text as it is now, for a worker thread. Throws std::bad_alloc.
+    std::shared_ptr<const TextSnapshot> snapshot() const;
     /// The whole text, contiguous, when it is stored so (as after a load, and after bytes added
     /// at its end while they fit in the room the loaded buffer had left); otherwise empty with
     /// `contiguous` false. Valid until the next edit.

@@ -95,6 +95,7 @@ void TextView::setDocument(std::shared_ptr<TextDocument> document)
     horizontalScrollBar()->setValue(0);
     viewport()->update();
     emit selectionChanged();
+    emit documentReplaced();
 }
 
 void TextView::documentChanged(qint64 from, qint64 removed, qint64 inserted)
@@ -799,6 +800,7 @@ void TextView::contextMenuEvent(QContextMenuEvent *event)
     menu.addSeparator();
     add(tr("Select All"), m_editor.selection() != TextRange {0, m_document->size()},
         [this] { run(Command::SelectAll, false); });
+    emit contextMenuAboutToShow(&menu);
     menu.exec(event->globalPos());
 }
 

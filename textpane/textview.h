@@ -2,6 +2,7 @@
 
 #include "textpane/textdocument.h"
 #include "textpane/texteditor.h"
+#include "textpane/linemarks.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class QMenu;
 class QMimeData;
 
 class LineLayouts;
@@ -57,9 +59,17 @@ public:
     void setPaper(const QColor &colour);
     QColor paper() const { return m_paper.isValid() ? m_paper : palette().color(QPalette::Base); }
 
+    void setLineMarks(std::shared_ptr<const LineMarks> marks) { m_marks = std::move(marks); viewport()->update(); }
+    std::shared_ptr<const LineMarks> lineMarks() const { return m_marks; }
+
 signals:
     /// The caret or the selection moved (after an edit, too).
     void selectionChanged();
+    /// The view shows another document (see setDocument()).
+    void documentReplaced();
+    /// The context menu is built and about to open: what is added to it now shows below its own
+    /// items.
+    void contextMenuAboutToShow(QMenu *menu);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -153,6 +163,7 @@ private:
     bool m_dragMoved = false;  ///< a drop into this document has moved it already
     qint64 m_dropPosition = -1;
 
+    std::shared_ptr<const LineMarks> m_marks;
     QString m_preedit;
     int m_preeditCursor = 0;
 };
