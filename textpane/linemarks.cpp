@@ -18,11 +18,12 @@ constexpr qreal kRuleShare = 0.60;
 constexpr qreal kLeastContrast = 4.5;
 constexpr qreal kShareStep = 0.05;
 
+// In whole 8-bit steps, as it will be painted.
 QColor blend(const QColor &paper, const QColor &hue, qreal share)
 {
-    auto channel = [&](float a, float b) { return a + (b - a) * float(share); };
-    return QColor::fromRgbF(channel(paper.redF(), hue.redF()), channel(paper.greenF(), hue.greenF()),
-                            channel(paper.blueF(), hue.blueF()));
+    auto channel = [&](int a, int b) { return int(std::lround(a + (b - a) * share)); };
+    return QColor(channel(paper.red(), hue.red()), channel(paper.green(), hue.green()),
+                  channel(paper.blue(), hue.blue()));
 }
 
 qreal luminance(const QColor &colour)

@@ -2,8 +2,10 @@
 
 #include "textpane/textview.h"
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -188,4 +190,16 @@ void OverviewStrip::mousePressEvent(QMouseEvent *event)
     const qsizetype index = markNearest(event->position().toPoint().y());
     if (index >= 0)
         emit markClicked(index);
+}
+
+void OverviewStrip::mouseReleaseEvent(QMouseEvent *event)
+{
+    // The press was the strip's; the view's text must not see its release.
+    event->accept();
+}
+
+void OverviewStrip::wheelEvent(QWheelEvent *event)
+{
+    // The wheel scrolls the text over the strip as over the text itself.
+    QCoreApplication::sendEvent(m_view->viewport(), event);
 }
