@@ -34,8 +34,9 @@ qreal luminance(const QColor &colour)
 
 qreal contrast(const QColor &one, const QColor &other)
 {
-    const auto [dark, light] = std::minmax(luminance(one), luminance(other));
-    return (light + 0.05) / (dark + 0.05);
+    const qreal a = luminance(one);
+    const qreal b = luminance(other);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
 }
 
 } // namespace
