@@ -128,6 +128,8 @@ void CompareSession::watch(PaneControl *pane)
         *follow = connect(&pane->document(), &TextDocument::changed, this, &CompareSession::textChanged);
     };
     attach();
+    // Marks are one per difference, so a mark's index is the difference's.
+    connect(pane, &TextView::overviewClicked, this, &CompareSession::goTo);
     connect(pane, &TextView::documentReplaced, this, [this, attach] {
         attach();
         // A new text (a load) is compared at once; there is no typing to wait for.

@@ -52,6 +52,7 @@ LineFilter::LineFilter(const CompareOptions &options)
         m_pattern = QRegularExpression(options.ignorePattern);
         // Matched once per line of big files: compiling it now spares the first lines the cost.
         m_pattern.optimize();
+        m_hasPattern = true;
     }
 }
 
@@ -69,10 +70,10 @@ QByteArrayView LineFilter::key(QByteArrayView line, QByteArray &scratch) const
 {
     if (!isActive())
         return line;
-    if (m_pattern.isValid() || (m_case && !isAscii(line))) {
+    if (m_hasPattern || (m_case && !isAscii(line))) {
         bool utf8 = false;
         QString text = decoded(line, &utf8);
-        if (m_pattern.isValid()) {
+        if (m_hasPattern) {
             QString kept;
             qsizetype from = 0;
             for (auto matches = m_pattern.globalMatch(text); matches.hasNext();) {

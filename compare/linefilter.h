@@ -29,7 +29,7 @@ public:
     explicit LineFilter(const CompareOptions &options);
 
     /// Whether keys differ from lines at all.
-    bool isActive() const { return m_whiteSpace || m_case || m_pattern.isValid(); }
+    bool isActive() const { return m_whiteSpace || m_case || m_hasPattern; }
     /// The key of `line`: the line itself when nothing is ignored, else built in `scratch`.
     QByteArrayView key(QByteArrayView line, QByteArray &scratch) const;
 
@@ -39,5 +39,6 @@ public:
 private:
     bool m_whiteSpace = false;
     bool m_case = false;
-    QRegularExpression m_pattern; // invalid when not used
+    bool m_hasPattern = false;
+    QRegularExpression m_pattern;
 };

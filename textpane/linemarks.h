@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QtGlobal>
 
 #include <functional>
@@ -31,3 +32,19 @@ struct LineMarks
     /// run, may be empty (unset: none drawn).
     std::function<std::vector<std::pair<qint64, qint64>>(qint64 line)> changedBytes;
 };
+
+/// Where a mark stops counting for a line: past its last line, or for a gap, past the line its
+/// rule is drawn on.
+inline qint64 lineMarkEnd(const LineMark &mark)
+{
+    return mark.firstLine + (mark.kind == LineMark::Kind::Gap ? 1 : mark.lineCount);
+}
+
+/// The index of the first mark that reaches `line` or lies after it (marks.size() when none), by
+/// binary search.
+qsizetype firstLineMarkFrom(const std::vector<LineMark> &marks, qint64 line);
+
+/// What a mark of `kind` is drawn in on `paper`, under text in `text`: its lines' background,
+/// or with `strong` the stronger shade behind the bytes that differ (and the overview strip's).
+/// A hue blended into the paper, kept light or dark enough for the text to stay readable.
+QColor lineMarkColour(LineMark::Kind kind, const QColor &paper, const QColor &text, bool strong = false);

@@ -1,6 +1,7 @@
 #include "textpane/textview.h"
 
 #include "textpane/linelayouts.h"
+#include "textpane/overviewstrip.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -26,7 +27,9 @@
 // asks the line layouts for the lines in view only and lets the others go. The vertical scroll
 // bar counts lines (the first one shown), the horizontal one pixels, up to the widest line seen.
 // A long line is measured only as far as the view has been; while the view is idle its width
-// pass goes on in slices, and the range counts an estimate of the rest until then.
+// pass goes on in slices, and the range counts an estimate of the rest until then. Comparison
+// marks, when set, are found for the lines in view by binary search and painted under their
+// text (a gap's rule over it); the overview strip beside the text shows all of them.
 
 namespace {
 
@@ -46,6 +49,11 @@ constexpr int kWheelNotch = 120;
 // input waits no longer than that.
 constexpr qint64 kSliceStepBytes = 256 * 1024;
 constexpr qint64 kSliceNanoseconds = 5'000'000;
+// The height of a gap's rule.
+constexpr int kGapRule = 2;
+// On a long line, the changed bytes are shaded only in view, from a little before its left edge
+// to a little past its right one, so that a character the edge cuts is shaded whole.
+constexpr qint64 kShadeSlack = 8;
 
 bool isContinuation(char byte)
 {
@@ -94,8 +102,44 @@ void TextView::setDocument(std::shared_ptr<TextDocument> document)
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
     viewport()->update();
+    updateOverview();
     emit selectionChanged();
     emit documentReplaced();
+}
+
+void TextView::setLineMarks(std::shared_ptr<const LineMarks> marks)
+{
+    m_marks = std::move(marks);
+    if (m_marks && m_overview == nullptr) {
+        m_overview = new OverviewStrip(this);
+        connect(m_overview, &OverviewStrip::markClicked, this, &TextView::overviewClicked);
+    }
+    placeOverview();
+    if (m_overview != nullptr)
+        m_overview->marksChanged();
+    viewport()->update();
+}
+
+void TextView::placeOverview()
+{
+    const int width = m_marks ? OverviewStrip::widthFor(lineHeight()) : 0;
+    if (viewportMargins().right() != width)
+        setViewportMargins(0, 0, width, 0);
+    if (m_overview == nullptr)
+        return;
+    if (m_marks) {
+        const QRect port = viewport()->geometry();
+        m_overview->setGeometry(port.right() + 1, port.top(), width, port.height());
+        m_overview->show();
+    } else {
+        m_overview->hide();
+    }
+}
+
+void TextView::updateOverview()
+{
+    if (m_marks && m_overview != nullptr)
+        m_overview->update();
 }
 
 void TextView::documentChanged(qint64 from, qint64 removed, qint64 inserted)
@@ -107,6 +151,7 @@ void TextView::documentChanged(qint64 from, qint64 removed, qint64 inserted)
     m_firstLine = std::min(m_firstLine, lastFirstLine());
     updateScrollBars(true);
     viewport()->update();
+    updateOverview();
     if (!m_performing && (caret != m_editor.caret() || anchor != m_editor.anchor()))
         emit selectionChanged();
 }
@@ -179,6 +224,7 @@ void TextView::setFirstVisibleLine(qint64 line)
     m_firstLine = line;
     verticalScrollBar()->setValue(clampedLine(line));
     viewport()->update();
+    updateOverview();
     updateCaret();
 }
 
@@ -196,6 +242,7 @@ void TextView::scrollContentsBy(int, int)
         m_firstLine = value;
     m_xOffset = horizontalScrollBar()->value();
     viewport()->update();
+    updateOverview();
     updateCaret();
 }
 
@@ -291,6 +338,7 @@ void TextView::setPaper(const QColor &colour)
 {
     m_paper = colour;
     viewport()->update();
+    updateOverview();
 }
 
 // Painting
@@ -322,19 +370,91 @@ void TextView::paintEvent(QPaintEvent *event)
     const qint64 last = std::min(m_document->lineCount() - 1, m_firstLine + rows);
     const qint64 from = m_firstLine + std::max(0, area.top()) / height;
     const qint64 to = std::min(last, m_firstLine + area.bottom() / height);
+    if (m_marks)
+        paintLineMarks(painter, from, to, area, style.paper, style.text, false);
     for (qint64 line = from; line <= to; ++line) {
         m_layouts->draw(painter, line, QPointF(-m_xOffset, qreal((line - m_firstLine) * height)),
                         m_xOffset + area.left(), m_xOffset + area.right() + 1, style, marks);
     }
+    if (m_marks)
+        paintLineMarks(painter, from, to, area, style.paper, style.text, true);
     m_layouts->keepOnly(m_firstLine - rows, last + rows);
     noteWidest();
     if (m_layouts->isMeasuring() && !m_measuring.isActive())
         m_measuring.start(0, this);
 }
 
+void TextView::paintLineMarks(QPainter &painter, qint64 from, qint64 to, const QRect &area, const QColor &paper,
+                              const QColor &text, bool rules)
+{
+    if (from > to)
+        return;
+    const std::vector<LineMark> &all = m_marks->marks;
+    const qint64 lines = m_document->lineCount();
+    const int height = lineHeight();
+    const int width = viewport()->width();
+    auto top = [&](qint64 line) { return int((line - m_firstLine) * height); };
+    for (size_t index = size_t(firstLineMarkFrom(all, from)); index < all.size(); ++index) {
+        const LineMark &mark = all[index];
+        const bool gap = mark.kind == LineMark::Kind::Gap;
+        // A gap at the end is drawn on the last line; marks past the end (the text shrank since
+        // they were given) are left out.
+        if ((gap ? std::min(mark.firstLine, lines - 1) : mark.firstLine) > to || mark.firstLine > lines)
+            break;
+        if (gap) {
+            if (rules) {
+                const int y = mark.firstLine < lines ? top(mark.firstLine) : top(lines - 1) + height - kGapRule;
+                painter.fillRect(QRect(0, y, width, kGapRule), lineMarkColour(mark.kind, paper, text));
+            }
+            continue;
+        }
+        const qint64 first = std::max(mark.firstLine, from);
+        const qint64 last = std::min(mark.firstLine + mark.lineCount - 1, to);
+        if (rules || first > last)
+            continue;
+        painter.fillRect(QRect(0, top(first), width, int(last - first + 1) * height),
+                         lineMarkColour(mark.kind, paper, text));
+        if (mark.kind == LineMark::Kind::Changed && m_marks->changedBytes) {
+            const QColor shade = lineMarkColour(mark.kind, paper, text, true);
+            for (qint64 line = first; line <= last; ++line)
+                paintChangedBytes(painter, line, area, shade);
+        }
+    }
+}
+
+void TextView::paintChangedBytes(QPainter &painter, qint64 line, const QRect &area, const QColor &shade)
+{
+    const std::vector<std::pair<qint64, qint64>> stretches = m_marks->changedBytes(line);
+    if (stretches.empty())
+        return;
+    const qint64 start = m_document->lineStart(line);
+    const qint64 length = m_document->lineEnd(line) - start;
+    qint64 low = 0;
+    qint64 high = length;
+    if (m_layouts->isLong(line)) {
+        // Only the part in view is laid out; no x is asked for beyond it.
+        low = std::max<qint64>(0, m_layouts->positionAt(line, m_xOffset + area.left()) - start - kShadeSlack);
+        high = std::min(length, m_layouts->positionAt(line, m_xOffset + area.right() + 1) - start + kShadeSlack);
+    }
+    const int y = int((line - m_firstLine) * lineHeight());
+    auto stretch = std::partition_point(stretches.begin(), stretches.end(),
+                                        [low](const auto &bytes) { return bytes.second <= low; });
+    for (; stretch != stretches.end() && stretch->first < high; ++stretch) {
+        const qint64 from = std::clamp(stretch->first, low, high);
+        const qint64 to = std::clamp(stretch->second, from, high);
+        if (from == to)
+            continue;
+        const qreal x1 = m_layouts->x(line, start + from);
+        const qreal x2 = m_layouts->x(line, start + to);
+        painter.fillRect(QRectF(std::min(x1, x2) - m_xOffset, y, std::abs(x2 - x1), lineHeight()), shade);
+    }
+}
+
 void TextView::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
+    if (m_overview != nullptr)
+        placeOverview();
     // A taller view may show the last line higher up than it can be.
     if (m_firstLine > lastFirstLine()) {
         m_firstLine = lastFirstLine();
@@ -349,11 +469,15 @@ void TextView::changeEvent(QEvent *event)
     if (event->type() == QEvent::FontChange) {
         m_layouts->setFont(font());
         m_shownWidest = 0;
+        if (m_overview != nullptr)
+            placeOverview();
         updateScrollBars();
     }
     if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange
-        || event->type() == QEvent::StyleChange || event->type() == QEvent::EnabledChange)
+        || event->type() == QEvent::StyleChange || event->type() == QEvent::EnabledChange) {
         viewport()->update();
+        updateOverview();
+    }
 }
 
 // The caret

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "textpane/linemarks.h"
 #include "textpane/textdocument.h"
 #include "textpane/texteditor.h"
-#include "textpane/linemarks.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -14,8 +14,10 @@
 
 class QMenu;
 class QMimeData;
+class QPainter;
 
 class LineLayouts;
+class OverviewStrip;
 
 /// A scrolling view of a document that takes input: it paints only the lines in view, keeps
 /// their layouts, and lays out a long line only in the stretch near the view, so a very long
@@ -59,7 +61,10 @@ public:
     void setPaper(const QColor &colour);
     QColor paper() const { return m_paper.isValid() ? m_paper : palette().color(QPalette::Base); }
 
-    void setLineMarks(std::shared_ptr<const LineMarks> marks) { m_marks = std::move(marks); viewport()->update(); }
+    /// Shows these marks (null: none, and no overview strip). Repaints; costs nothing per paint
+    /// beyond the marks that meet the lines in view (binary search, never a walk of all marks).
+    /// They stay as given through edits until others are set, each clamped to the lines there are.
+    void setLineMarks(std::shared_ptr<const LineMarks> marks);
     std::shared_ptr<const LineMarks> lineMarks() const { return m_marks; }
 
 signals:
@@ -70,6 +75,9 @@ signals:
     /// The context menu is built and about to open: what is added to it now shows below its own
     /// items.
     void contextMenuAboutToShow(QMenu *menu);
+    /// A click in the overview strip: the index (into marks) of the mark nearest the click, so the
+    /// caller can go to that difference. Not emitted when there are no marks.
+    void overviewClicked(qsizetype markIndex);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -133,6 +141,14 @@ private:
     QString surroundingText(qint64 *start) const;
     QVariant inputMethodAnswer(Qt::InputMethodQuery query) const;
     int clampedLine(qint64 line) const;
+    // Lines [from, to] of the marks: the backgrounds and changed bytes under the text, or the
+    // gaps' rules over it.
+    void paintLineMarks(QPainter &painter, qint64 from, qint64 to, const QRect &area, const QColor &paper,
+                        const QColor &text, bool rules);
+    void paintChangedBytes(QPainter &painter, qint64 line, const QRect &area, const QColor &shade);
+    // Gives the overview strip its room beside the text while there are marks, and none without.
+    void placeOverview();
+    void updateOverview();
     qint64 lastFirstLine() const;
 
     std::shared_ptr<TextDocument> m_document;
@@ -143,6 +159,8 @@ private:
     int m_xOffset = 0;
     qreal m_desiredX = -1; ///< the x that Up and Down keep; none when negative
     QColor m_paper;
+    std::shared_ptr<const LineMarks> m_marks;
+    OverviewStrip *m_overview = nullptr; ///< made when marks are first set
     qreal m_shownWidest = 0;
     bool m_scrollBarsQueued = false;
     bool m_performing = false;
@@ -163,7 +181,6 @@ private:
     bool m_dragMoved = false;  ///< a drop into this document has moved it already
     qint64 m_dropPosition = -1;
 
-    std::shared_ptr<const LineMarks> m_marks;
     QString m_preedit;
     int m_preeditCursor = 0;
 };

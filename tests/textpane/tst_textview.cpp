@@ -1,4 +1,5 @@
 #include "textpane/linelayouts.h"
+#include "textpane/overviewstrip.h"
 #include "textpane/textview.h"
 
 #include <QAction>
@@ -64,6 +65,18 @@ QPoint pointOf(const TextView &view, qint64 position)
     return view.positionRect(position).center();
 }
 
+// Shows `marks` in the view, changed bytes from `changed` where given.
+void showMarks(TextView &view, std::vector<LineMark> marks,
+               std::function<std::vector<std::pair<qint64, qint64>>(qint64)> changed = {})
+{
+    view.setLineMarks(std::make_shared<LineMarks>(LineMarks {std::move(marks), std::move(changed)}));
+}
+
+QColor markColour(const TextView &view, LineMark::Kind kind, bool strong = false)
+{
+    return lineMarkColour(kind, view.paper(), view.palette().color(QPalette::Text), strong);
+}
+
 QVariant imQuery(const QWidget &widget, Qt::InputMethodQuery query)
 {
     return widget.inputMethodQuery(query);
@@ -119,6 +132,16 @@ private slots:
     void estimatedWidthOfALongLineTurnsExactWithoutMovingTheView();
     void fileDragsAreLeftToTheWindowAndTextDropsInsert();
     void controlAndStrayBytesDrawAsDistinctBoxes();
+    void marksPaintTheirLinesAndNotTheirNeighbours_data();
+    void marksPaintTheirLinesAndNotTheirNeighbours();
+    void gapRuleLiesOnTheEdgeOfItsLine_data();
+    void gapRuleLiesOnTheEdgeOfItsLine();
+    void changedBytesAreShadedBehindExactlyThoseCharacters_data();
+    void changedBytesAreShadedBehindExactlyThoseCharacters();
+    void overviewShowsOneLineOfManyAndAGapAtTheEnd();
+    void overviewClickGivesTheNearestMark_data();
+    void overviewClickGivesTheNearestMark();
+    void withoutMarksTheViewIsAsBefore();
 };
 
 void TestTextView::keysEditAcrossLineEnds_data()
@@ -569,6 +592,187 @@ void TestTextView::controlAndStrayBytesDrawAsDistinctBoxes()
     const QColor paper = view->palette().color(QPalette::Base);
     QVERIFY2(share(stray, ink) + share(stray, paper) < 0.5, "a stray byte's box is neither text nor a control box");
     QVERIFY(view->positionRect(stray + 1).x() - view->positionRect(stray).x() > view->positionRect(3).height());
+}
+
+void TestTextView::marksPaintTheirLinesAndNotTheirNeighbours_data()
+{
+    QTest::addColumn<LineMark::Kind>("kind");
+    QTest::addColumn<bool>("dark");
+    QTest::addColumn<qint64>("top"); // the first line shown
+    QTest::newRow("changed") << LineMark::Kind::Changed << false << qint64(0);
+    QTest::newRow("removed") << LineMark::Kind::Removed << false << qint64(0);
+    QTest::newRow("added, scrolled down") << LineMark::Kind::Added << false << qint64(40);
+    QTest::newRow("removed on dark paper") << LineMark::Kind::Removed << true << qint64(40);
+}
+
+void TestTextView::marksPaintTheirLinesAndNotTheirNeighbours()
+{
+    QFETCH(LineMark::Kind, kind);
+    QFETCH(bool, dark);
+    QFETCH(qint64, top);
+    auto view = shownView(lines(100));
+    if (dark) {
+        view->setPaper(QColor(0x1E, 0x1F, 0x22));
+        QPalette palette = view->palette();
+        palette.setColor(QPalette::Text, QColor(0xDD, 0xDD, 0xDD));
+        view->setPalette(palette);
+    }
+    view->setFirstVisibleLine(top);
+    showMarks(*view, {{top + 3, 2, kind}});
+    const qint64 selected = top + 4;
+    view->editor().setSelection(view->document().lineStart(selected), view->document().lineStart(selected + 1));
+    const QImage image = view->viewport()->grab().toImage();
+    const int h = view->lineHeight();
+    const int x = view->viewport()->width() - 3; // past the text
+    const QColor mark = markColour(*view, kind);
+    QVERIFY(mark != view->paper());
+    for (int row = 2; row <= 5; ++row) {
+        const bool marked = row == 3 || row == 4;
+        QCOMPARE(image.pixelColor(x, row * h + h / 2), marked ? mark : view->paper());
+    }
+    // The selection stays visible over the mark: its line end is a box in the highlight.
+    const QPoint end = view->positionRect(view->document().lineEnd(selected)).center() + QPoint(2, 0);
+    QCOMPARE(image.pixelColor(end), view->palette().color(QPalette::Highlight));
+}
+
+void TestTextView::gapRuleLiesOnTheEdgeOfItsLine_data()
+{
+    QTest::addColumn<qint64>("gap");      // the line it stands before, -1 for the end
+    QTest::addColumn<int>("firstRow");    // the rule's rows, in lines and pixels from them
+    QTest::newRow("before a line") << qint64(3) << 3;
+    QTest::newRow("at the end") << qint64(-1) << 5;
+}
+
+void TestTextView::gapRuleLiesOnTheEdgeOfItsLine()
+{
+    QFETCH(qint64, gap);
+    QFETCH(int, firstRow);
+    auto view = shownView("a\nb\nc\nd\ne");
+    showMarks(*view, {{gap < 0 ? view->document().lineCount() : gap, 0, LineMark::Kind::Gap}});
+    const QImage image = view->viewport()->grab().toImage();
+    const int y = firstRow * view->lineHeight() - (gap < 0 ? 2 : 0);
+    const int x = view->viewport()->width() - 3;
+    const QColor rule = markColour(*view, LineMark::Kind::Gap);
+    QCOMPARE(image.pixelColor(x, y - 1), view->paper());
+    QCOMPARE(image.pixelColor(x, y), rule);
+    QCOMPARE(image.pixelColor(x, y + 1), rule);
+    QCOMPARE(image.pixelColor(x, y + 2), view->paper());
+}
+
+void TestTextView::changedBytesAreShadedBehindExactlyThoseCharacters_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<qint64>("start");
+    QTest::addColumn<qint64>("end");
+    QTest::newRow("short line") << QByteArray("xxxx xxxx xxxx") << qint64(5) << qint64(9);
+    // Laid out in segments, and in view only once scrolled far to the right.
+    QTest::newRow("long line") << QByteArray(6000, 'x') << qint64(5000) << qint64(5011);
+}
+
+void TestTextView::changedBytesAreShadedBehindExactlyThoseCharacters()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(qint64, start);
+    QFETCH(qint64, end);
+    auto view = shownView("first\n" + line + '\n' + lines(1000));
+    std::vector<qint64> asked;
+    showMarks(*view, {{1, 900, LineMark::Kind::Changed}}, [&](qint64 at) {
+        asked.push_back(at);
+        return at == 1 ? std::vector<std::pair<qint64, qint64>> {{start, end}} : std::vector<std::pair<qint64, qint64>> {};
+    });
+    const qint64 lineStart = view->document().lineStart(1);
+    view->ensureVisible(lineStart + end);
+    view->viewport()->repaint();
+    asked.clear();
+    const QImage image = view->viewport()->grab().toImage();
+    // Along the line's top row, which the glyphs of 'x' leave bare.
+    const int y = view->lineHeight() + 1;
+    const QColor strong = markColour(*view, LineMark::Kind::Changed, true);
+    int left = -1;
+    int right = -1;
+    for (int x = 0; x < image.width(); ++x) {
+        if (image.pixelColor(x, y) == strong) {
+            right = x;
+            left = left < 0 ? x : left;
+        }
+    }
+    const int from = view->positionRect(lineStart + start).x();
+    const int to = view->positionRect(lineStart + end).x();
+    QVERIFY2(std::abs(left - from) <= 1 && std::abs(right + 1 - to) <= 1,
+             qPrintable(QStringLiteral("shaded %1..%2, characters %3..%4").arg(left).arg(right + 1).arg(from).arg(to)));
+    // Asked only for the lines painted.
+    const qint64 first = view->firstVisibleLine();
+    QVERIFY(!asked.empty());
+    QVERIFY(std::all_of(asked.begin(), asked.end(),
+                        [&](qint64 at) { return at >= first && at <= first + view->visibleLineCount(); }));
+}
+
+void TestTextView::overviewShowsOneLineOfManyAndAGapAtTheEnd()
+{
+    auto view = shownView(lines(100000));
+    const qint64 count = view->document().lineCount();
+    showMarks(*view, {{count / 2, 1, LineMark::Kind::Changed}, {count, 0, LineMark::Kind::Gap}});
+    auto *strip = view->findChild<OverviewStrip *>();
+    const QImage image = strip->grab().toImage();
+    const int x = image.width() / 2;
+    const QColor changed = markColour(*view, LineMark::Kind::Changed, true);
+    int rows = 0;
+    for (int y = 0; y < image.height(); ++y)
+        rows += image.pixelColor(x, y) == changed;
+    QVERIFY2(rows >= 2 && rows <= 3, qPrintable(QString::number(rows)));
+    const QColor gap = markColour(*view, LineMark::Kind::Gap);
+    const int last = image.height() - 1;
+    QCOMPARE(image.pixelColor(x, last), gap);
+    QCOMPARE(image.pixelColor(x, last - 1), gap);
+    QVERIFY(image.pixelColor(x, last - 2) != gap);
+}
+
+void TestTextView::overviewClickGivesTheNearestMark_data()
+{
+    QTest::addColumn<qint64>("line"); // where the click falls
+    QTest::addColumn<qsizetype>("nearest");
+    QTest::newRow("above all") << qint64(0) << qsizetype(0);
+    QTest::newRow("on one line of many") << qint64(40000) << qsizetype(1);
+    QTest::newRow("nearer the mark before") << qint64(48000) << qsizetype(1);
+    QTest::newRow("nearer the gap after") << qint64(52000) << qsizetype(2);
+    QTest::newRow("below all") << qint64(100000) << qsizetype(3);
+}
+
+void TestTextView::overviewClickGivesTheNearestMark()
+{
+    QFETCH(qint64, line);
+    QFETCH(qsizetype, nearest);
+    auto view = shownView(lines(100000));
+    QSignalSpy clicked(view.get(), &TextView::overviewClicked);
+    showMarks(*view, {});
+    auto *strip = view->findChild<OverviewStrip *>();
+    QVERIFY(strip != nullptr && strip->isVisible());
+    const int y = std::min<int>(strip->height() - 1, int(line * strip->height() / view->document().lineCount()));
+    QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(strip->width() / 2, y));
+    QCOMPARE(clicked.count(), 0); // no marks, nothing to go to
+    showMarks(*view, {{10, 1, LineMark::Kind::Changed}, {40000, 1, LineMark::Kind::Removed},
+                      {60000, 0, LineMark::Kind::Gap}, {99990, 5, LineMark::Kind::Removed}});
+    QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(strip->width() / 2, y));
+    QCOMPARE(clicked.count(), 1);
+    QCOMPARE(clicked.at(0).at(0).value<qsizetype>(), nearest);
+}
+
+void TestTextView::withoutMarksTheViewIsAsBefore()
+{
+    auto view = shownView(lines(100));
+    view->clearFocus(); // no caret blinking
+    const QRect port = view->viewport()->geometry();
+    const QImage before = view->viewport()->grab().toImage();
+    showMarks(*view, {{1, 1, LineMark::Kind::Changed}});
+    const auto *strip = view->findChild<OverviewStrip *>();
+    QVERIFY(strip != nullptr && strip->isVisible());
+    // Between the text and the scroll bar.
+    QCOMPARE(strip->geometry(), port.adjusted(port.width() - strip->width(), 0, 0, 0));
+
+    view->setLineMarks(nullptr);
+    QVERIFY(!strip->isVisible());
+    QCOMPARE(view->viewport()->geometry(), port);
+    QCOMPARE(view->viewport()->grab().toImage(), before);
 }
 
 QTEST_MAIN(TestTextView)
