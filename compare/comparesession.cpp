@@ -1,13 +1,14 @@
 #include "compare/comparesession.h"
 
 #include "compare/comparestate.h"
-#include "compare/comparetexts.h"
+#include "compare/textcomparer.h"
 #include "compare/linechanges.h"
 #include "textpane/panecontrol.h"
 
 #include <QEvent>
 
 #include <algorithm>
+#include <limits>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -86,12 +87,21 @@ private:
 // run it gives up, and the worker then ends on its own and tells no one.
 struct CompareSession::Run
 {
+    std::shared_ptr<TextComparer> comparer;
     CompareProgress progress;
     std::mutex mutex;
     CompareSession *receiver = nullptr; // under the mutex
     std::optional<Comparison> result;
     bool noMemory = false;
 };
+
+void CompareSession::Changes::add(const Changes &later)
+{
+    // Lines unchanged at the start through both rounds of change are those unchanged in each.
+    all = all || later.all;
+    head = std::min(head, later.head);
+    tail = std::min(tail, later.tail);
+}
 
 CompareSession::CompareSession(PaneControl *left, PaneControl *right, CompareState &state,
                                std::function<PaneControl *()> leader, QObject *parent)
@@ -106,8 +116,8 @@ CompareSession::CompareSession(PaneControl *left, PaneControl *right, CompareSta
             emit statusChanged();
     });
     connect(&m_state, &CompareState::changed, this, &CompareSession::stateChanged);
-    watch(m_left);
-    watch(m_right);
+    watch(m_left, Side::Left);
+    watch(m_right, Side::Right);
     QWidget *window = m_left->window();
     m_paused = !window->isVisible();
     window->installEventFilter(this);
@@ -120,12 +130,16 @@ CompareSession::~CompareSession()
     stopRun();
 }
 
-void CompareSession::watch(PaneControl *pane)
+void CompareSession::watch(PaneControl *pane, Side side)
 {
     auto follow = std::make_shared<QMetaObject::Connection>();
-    auto attach = [this, pane, follow] {
+    auto attach = [this, pane, side, follow] {
         disconnect(*follow);
-        *follow = connect(&pane->document(), &TextDocument::changed, this, &CompareSession::textChanged);
+        *follow = connect(&pane->document(), &TextDocument::changed, this,
+                          [this, side](qint64 from, qint64, qint64 inserted) { textChanged(side, from, inserted); });
+        // Another text: nothing of the last ids is of use.
+        m_changes[size_t(side)] = Changes{};
+        m_comparer.reset();
     };
     attach();
     // Marks are one per difference, so a mark's index is the difference's.
@@ -163,8 +177,14 @@ void CompareSession::stateChanged()
     emit statusChanged();
 }
 
-void CompareSession::textChanged()
+void CompareSession::textChanged(Side side, qint64 from, qint64 inserted)
 {
+    // A line of slack on each side: an edit next to a line end may join or part the lines there.
+    const TextDocument &document = pane(side)->document();
+    const qint64 first = document.lineOf(from);
+    const qint64 last = document.lineOf(from + inserted);
+    m_changes[size_t(side)].add(Changes{false, std::max<qint64>(0, first - 1),
+                                        std::max<qint64>(0, document.lineCount() - last - 2)});
     if (m_state.isOn())
         m_pause.start();
 }
@@ -184,13 +204,31 @@ void CompareSession::start()
         return;
     }
     m_pending = false;
-    stopRun();
-    std::shared_ptr<const TextSnapshot> left;
-    std::shared_ptr<const TextSnapshot> right;
+    if (m_run) {
+        // One comparison at a time works on the kept ids: this one ends soon, and the next
+        // starts from what it leaves.
+        m_run->progress.stop = true;
+        m_again = true;
+        return;
+    }
+    m_again = false;
+    CompareText texts[2];
     std::shared_ptr<Run> run;
     try {
-        left = m_left->document().snapshot();
-        right = m_right->document().snapshot();
+        if (!m_comparer)
+            m_comparer = std::make_shared<TextComparer>(m_state.options());
+        for (const Side side : {Side::Left, Side::Right}) {
+            const TextDocument &document = pane(side)->document();
+            const Changes &changes = m_changes[size_t(side)];
+            CompareText &text = texts[size_t(side)];
+            text.text = document.snapshot();
+            text.lines = document.lineCount();
+            text.sinceLast = !changes.all;
+            text.head = std::clamp<qint64>(changes.head, 0, text.lines);
+            text.tail = std::clamp<qint64>(changes.tail, 0, text.lines - text.head);
+            text.middleFrom = text.head >= text.lines ? document.size() : document.lineStart(text.head);
+            text.middleTo = text.tail > 0 ? document.lineStart(text.lines - text.tail) : document.size();
+        }
         run = std::make_shared<Run>();
     } catch (const std::bad_alloc &) {
         m_outcome = Outcome::NoMemory;
@@ -198,15 +236,19 @@ void CompareSession::start()
         emit statusChanged();
         return;
     }
+    for (const Side side : {Side::Left, Side::Right}) {
+        m_inFlight[size_t(side)] = m_changes[size_t(side)];
+        m_changes[size_t(side)] = Changes{false, std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::max()};
+    }
+    run->comparer = m_comparer;
     run->receiver = this;
     m_run = run;
     m_outcome = Outcome::None;
     m_runTime.start();
     m_progressPoll.start();
-    const CompareOptions options = m_state.options();
-    std::thread([run, left, right, options] {
+    std::thread([run, left = texts[0], right = texts[1]] {
         try {
-            run->result = compareTexts(left->stretches(), right->stretches(), options, &run->progress);
+            run->result = run->comparer->compare(left, right, &run->progress);
         } catch (const std::bad_alloc &) {
             run->noMemory = true;
         }
@@ -221,6 +263,7 @@ void CompareSession::start()
 void CompareSession::stopRun()
 {
     m_progressPoll.stop();
+    m_again = false;
     if (!m_run)
         return;
     m_run->progress.stop = true;
@@ -229,6 +272,9 @@ void CompareSession::stopRun()
         m_run->receiver = nullptr;
     }
     m_run.reset();
+    // The run given up may still be using the comparer; the next one starts afresh.
+    m_comparer.reset();
+    m_changes[0] = m_changes[1] = Changes{};
 }
 
 void CompareSession::cancel()
@@ -247,6 +293,19 @@ void CompareSession::finished(const std::shared_ptr<Run> &run)
         return;
     m_run.reset();
     m_progressPoll.stop();
+    if (!run->comparer->hasFinished() || !run->result) {
+        // The changes it took in are still to be compared.
+        for (const Side side : {Side::Left, Side::Right}) {
+            m_inFlight[size_t(side)].add(m_changes[size_t(side)]);
+            m_changes[size_t(side)] = m_inFlight[size_t(side)];
+        }
+    }
+    if (run->noMemory)
+        m_comparer.reset();
+    if (m_again) {
+        start();
+        return;
+    }
     if (run->noMemory || !run->result) {
         m_outcome = run->noMemory ? Outcome::NoMemory : Outcome::Stopped;
         clearMarks();
@@ -282,7 +341,12 @@ void CompareSession::clearMarks()
 
 int CompareSession::progress() const
 {
-    return m_run ? m_run->progress.permille.load(std::memory_order_relaxed) : 0;
+    if (!m_run)
+        return 0;
+    // Reading the lines is most of the work; the diff after it is quick.
+    const qint64 total = m_run->progress.total.load(std::memory_order_relaxed);
+    const qint64 done = m_run->progress.done.load(std::memory_order_relaxed);
+    return total > 0 ? int(std::min<qint64>(990, 990 * done / total)) : 0;
 }
 
 bool CompareSession::isCancellable() const

@@ -12,6 +12,7 @@
 
 class CompareState;
 class PaneControl;
+class TextComparer;
 
 /// Compare mode for the two panes of one window: compares their texts on a worker whenever
 /// they change (at once after a load, a short pause after typing), shows the differences as
@@ -70,11 +71,21 @@ protected:
 private:
     struct Run;
     enum class Outcome { None, Stopped, NoMemory };
+    // Which lines of a pane's text changed since the texts last compared: all of them, or
+    // those between an unchanged head and tail (both empty of changes while nothing changed).
+    struct Changes
+    {
+        bool all = true;
+        qint64 head = 0;
+        qint64 tail = 0;
+        void add(const Changes &later);
+    };
 
     void stateChanged();
-    void watch(PaneControl *pane);
-    void textChanged();
+    void watch(PaneControl *pane, Side side);
+    void textChanged(Side side, qint64 from, qint64 inserted);
     void start();
+    // Gives up the running comparison: nothing of it is shown, and the next starts afresh.
     void stopRun();
     void finished(const std::shared_ptr<Run> &run);
     void showMarks();
@@ -92,6 +103,10 @@ private:
     std::shared_ptr<const Comparison> m_comparison;
     qsizetype m_current = -1;
     std::shared_ptr<Run> m_run;
+    bool m_again = false; // the texts changed again while the run went on
+    std::shared_ptr<TextComparer> m_comparer; // the next run's, with the last ids
+    Changes m_changes[2];  // since the running comparison began, or the last one
+    Changes m_inFlight[2]; // what the running comparison takes in
     QElapsedTimer m_runTime;
     QTimer m_pause;
     QTimer m_progressPoll;

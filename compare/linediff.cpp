@@ -11,7 +11,10 @@
 
 #include "compare/linediff.h"
 
+#include "compare/hugepages.h"
+
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -194,6 +197,9 @@ private:
     std::vector<qsizetype> m_backward;
 };
 
+// Line positions are kept as Index: 32 bits while the sequences are short enough, so the tables
+// of a big comparison take half the memory.
+template<typename Index>
 class HistogramDiff
 {
 public:
@@ -245,7 +251,7 @@ private:
             const std::uint32_t id = left(i);
             ++m_count[id];
             m_next[size_t(i)] = m_head[id];
-            m_head[id] = i;
+            m_head[id] = Index(i);
         }
 
         std::uint32_t lowest = kMaxOccurrences;
@@ -303,9 +309,9 @@ private:
     Script &m_script;
     const std::atomic<bool> *m_stop;
     MinimalDiff m_minimal;
-    std::vector<std::uint32_t> m_count;
-    std::vector<qsizetype> m_head;
-    std::vector<qsizetype> m_next;
+    HugeVector<std::uint32_t> m_count;
+    HugeVector<Index> m_head;
+    HugeVector<Index> m_next;
 };
 
 } // namespace
@@ -313,7 +319,11 @@ private:
 std::vector<DiffHunk> diffLines(Ids left, Ids right, const std::atomic<bool> *stop)
 {
     Script script;
-    HistogramDiff(left, right, script, stop).run();
+    constexpr size_t kShort = size_t(std::numeric_limits<std::int32_t>::max());
+    if (left.size() < kShort && right.size() < kShort)
+        HistogramDiff<std::int32_t>(left, right, script, stop).run();
+    else
+        HistogramDiff<qsizetype>(left, right, script, stop).run();
     return script.take();
 }
 

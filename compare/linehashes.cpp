@@ -55,11 +55,6 @@ std::uint64_t loadPartial(const char *p, qsizetype count)
     return loadWord(bytes);
 }
 
-bool sameBytes(QByteArrayView a, QByteArrayView b)
-{
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), size_t(a.size())) == 0;
-}
-
 } // namespace
 
 std::uint64_t LineHashes::hashBytes(const char *bytes, qsizetype length)
@@ -73,157 +68,138 @@ std::uint64_t LineHashes::hashBytes(const char *bytes, qsizetype length)
     return finish(state, length);
 }
 
-LineHashes::LineHashes(QByteArrayView text, const LineFilter *filter)
-    : m_filter(filter && filter->isActive() ? filter : nullptr)
+namespace {
+
+// Splits a text into lines and hashes each in the same pass, reading eight bytes at a time.
+class LineScanner
 {
-    const qsizetype tail = addCompleteLines(text.data(), text.size());
-    if (tail < text.size())
-        addLine(text.data() + tail, text.size() - tail, hashBytes(text.data() + tail, text.size() - tail));
+public:
+    LineScanner(const LineFilter *filter, const LineSink &sink)
+        : m_filter(filter && filter->isActive() ? filter : nullptr), m_sink(sink)
+    {
+    }
+
+    void scan(const QList<QByteArrayView> &stretches)
+    {
+        QByteArray carry; // the start of a line that began in an earlier stretch
+        bool afterCr = false; // the stretch before ended in a CR, which an LF here would complete
+        for (QByteArrayView stretch : stretches) {
+            if (stretch.isEmpty())
+                continue;
+            const char *p = stretch.data();
+            const qsizetype size = stretch.size();
+            qsizetype from = afterCr && p[0] == '\n' ? 1 : 0;
+            afterCr = false;
+            if (!carry.isEmpty()) {
+                qsizetype end = from;
+                while (end < size && p[end] != '\n' && p[end] != '\r')
+                    ++end;
+                carry.append(p + from, end - from);
+                if (end == size)
+                    continue;
+                emitLine(carry.constData(), carry.size(), hashBytes(carry.constData(), carry.size()), false);
+                carry.clear();
+                from = end + 1;
+                if (p[end] == '\r' && from < size && p[from] == '\n')
+                    ++from;
+                if (p[end] == '\r' && from == size)
+                    afterCr = true;
+            }
+            const qsizetype tail = from + completeLines(p + from, size - from);
+            if (tail < size)
+                carry = QByteArray(p + tail, size - tail);
+            else if (tail > from && p[size - 1] == '\r')
+                afterCr = true;
+        }
+        if (!carry.isEmpty())
+            emitLine(carry.constData(), carry.size(), hashBytes(carry.constData(), carry.size()), false);
+    }
+
+private:
+    void emitLine(const char *begin, qsizetype length, std::uint64_t hash, bool lasting)
+    {
+        if (m_filter) {
+            const QByteArrayView key = m_filter->key(QByteArrayView(begin, length), m_scratch);
+            hash = hashBytes(key.data(), key.size());
+        }
+        m_sink(QByteArrayView(begin, length), hash, lasting);
+    }
+
+    static std::uint64_t hashBytes(const char *bytes, qsizetype length) { return LineHashes::hashBytes(bytes, length); }
+
+    // The lines of [p, p + size) that end there; returns where the rest begins.
+    qsizetype completeLines(const char *p, qsizetype size)
+    {
+        // Each line is read eight bytes at a time from its start, the words hashed as the line
+        // end is looked for in them, so hashBytes() of the line gives the same value.
+        qsizetype start = 0;
+        while (start < size) {
+            std::uint64_t state = 0;
+            qsizetype i = start;
+            qsizetype end = -1;
+            while (end < 0) {
+                const qsizetype left = size - i;
+                if (left <= 0)
+                    return start; // no line end: the caller decides what the rest is
+                const std::uint64_t word = left >= 8 ? loadWord(p + i) : loadPartial(p + i, left);
+                // The zero bytes that pad a partial word are no line end.
+                const std::uint64_t bits = lineEndBits(word);
+                if (bits == 0) {
+                    if (left < 8)
+                        return start;
+                    state = mix(state, word);
+                    i += 8;
+                    continue;
+                }
+                const int inWord = std::countr_zero(bits) / 8;
+                if (inWord > 0)
+                    state = mix(state, lowBytes(word, inWord));
+                end = i + inWord;
+            }
+            const qsizetype length = end - start;
+            emitLine(p + start, length, finish(state, length), true);
+            start = end + 1;
+            if (p[end] == '\r' && start < size && p[start] == '\n')
+                ++start;
+        }
+        return size;
+    }
+
+    const LineFilter *m_filter;
+    const LineSink &m_sink;
+    QByteArray m_scratch;
+};
+
+} // namespace
+
+void scanLines(const QList<QByteArrayView> &stretches, const LineFilter *filter, const LineSink &sink)
+{
+    LineScanner(filter, sink).scan(stretches);
+}
+
+LineHashes::LineHashes(QByteArrayView text, const LineFilter *filter)
+    : LineHashes(QList<QByteArrayView>{text}, filter)
+{
 }
 
 LineHashes::LineHashes(const QList<QByteArrayView> &stretches, const LineFilter *filter)
-    : m_filter(filter && filter->isActive() ? filter : nullptr)
 {
-    QByteArray carry; // the start of a line that began in an earlier stretch
-    bool afterCr = false; // the stretch before ended in a CR, which an LF here would complete
-    for (QByteArrayView stretch : stretches) {
-        if (stretch.isEmpty())
-            continue;
-        const char *p = stretch.data();
-        const qsizetype size = stretch.size();
-        qsizetype from = afterCr && p[0] == '\n' ? 1 : 0;
-        afterCr = false;
-        if (!carry.isEmpty()) {
-            qsizetype end = from;
-            while (end < size && p[end] != '\n' && p[end] != '\r')
-                ++end;
-            carry.append(p + from, end - from);
-            if (end == size)
-                continue;
-            addLine(carry.constData(), carry.size(), hashBytes(carry.constData(), carry.size()));
-            m_joined.push_back(std::move(carry));
-            m_begins.back() = m_joined.back().constData();
-            carry = QByteArray();
-            from = end + 1;
-            if (p[end] == '\r' && from < size && p[from] == '\n')
-                ++from;
-            if (p[end] == '\r' && from == size)
-                afterCr = true;
-        }
-        const qsizetype tail = from + addCompleteLines(p + from, size - from);
-        if (tail < size)
-            carry = QByteArray(p + tail, size - tail);
-        else if (tail > from && p[size - 1] == '\r')
-            afterCr = true;
-    }
-    if (!carry.isEmpty()) {
-        addLine(carry.constData(), carry.size(), hashBytes(carry.constData(), carry.size()));
-        m_joined.push_back(std::move(carry));
-        m_begins.back() = m_joined.back().constData();
-    }
-}
-
-void LineHashes::addLine(const char *begin, qsizetype length, std::uint64_t hash)
-{
-    if (m_filter) {
-        const QByteArrayView key = m_filter->key(QByteArrayView(begin, length), m_scratch);
-        hash = hashBytes(key.data(), key.size());
-    }
-    m_begins.push_back(begin);
-    m_lengths.push_back(length);
-    m_hashes.push_back(hash);
-}
-
-qsizetype LineHashes::addCompleteLines(const char *p, qsizetype size)
-{
+    qint64 size = 0;
+    for (QByteArrayView stretch : stretches)
+        size += stretch.size();
     // Lines of a log run to some tens of bytes; a guess saves most of the regrowth.
-    const size_t guess = m_hashes.size() + size_t(size / 48 + 1);
+    const size_t guess = size_t(size / 48 + 1);
     m_begins.reserve(guess);
     m_lengths.reserve(guess);
     m_hashes.reserve(guess);
-
-    // One pass: each line is read eight bytes at a time from its start, the words hashed as the
-    // line end is looked for in them, so hashBytes() of the line gives the same value.
-    qsizetype start = 0;
-    while (start < size) {
-        std::uint64_t state = 0;
-        qsizetype i = start;
-        qsizetype end = -1;
-        while (end < 0) {
-            const qsizetype left = size - i;
-            if (left <= 0)
-                return start; // no line end: the caller decides what the rest is
-            const std::uint64_t word = left >= 8 ? loadWord(p + i) : loadPartial(p + i, left);
-            // The zero bytes that pad a partial word are no line end.
-            const std::uint64_t bits = lineEndBits(word);
-            if (bits == 0) {
-                if (left < 8)
-                    return start;
-                state = mix(state, word);
-                i += 8;
-                continue;
-            }
-            const int inWord = std::countr_zero(bits) / 8;
-            if (inWord > 0)
-                state = mix(state, lowBytes(word, inWord));
-            end = i + inWord;
+    scanLines(stretches, filter, [this](QByteArrayView line, std::uint64_t hash, bool lasting) {
+        if (!lasting) {
+            // Moving a QByteArray keeps its bytes where they are.
+            m_joined.push_back(line.toByteArray());
+            line = m_joined.back();
         }
-        const qsizetype length = end - start;
-        addLine(p + start, length, finish(state, length));
-        start = end + 1;
-        if (p[end] == '\r' && start < size && p[start] == '\n')
-            ++start;
-    }
-    return size;
-}
-
-InternedLines internLines(const LineHashes &left, const LineHashes &right, const LineFilter *filter)
-{
-    if (filter && !filter->isActive())
-        filter = nullptr;
-    QByteArray scratchA;
-    QByteArray scratchB;
-    auto same = [&](QByteArrayView a, QByteArrayView b) {
-        return filter ? sameBytes(filter->key(a, scratchA), filter->key(b, scratchB)) : sameBytes(a, b);
-    };
-    InternedLines result;
-    result.left.resize(size_t(left.lineCount()));
-    result.right.resize(size_t(right.lineCount()));
-
-    // Open addressing with linear probing; a slot keeps the hash beside the id, so a probe
-    // rarely needs to look at the line's bytes except for the one it matches.
-    struct Slot
-    {
-        std::uint64_t hash;
-        std::uint32_t id; // 0 marks an empty slot; ids are stored plus one
-    };
-    const size_t total = result.left.size() + result.right.size();
-    const size_t capacity = std::bit_ceil(std::max<size_t>(16, total + total / 2));
-    const size_t mask = capacity - 1;
-    std::vector<Slot> table(capacity, Slot{0, 0});
-    // Where each id was first seen, to compare bytes against.
-    std::vector<QByteArrayView> firstSeen;
-
-    auto intern = [&](const LineHashes &lines, std::vector<std::uint32_t> &ids) {
-        for (qsizetype n = 0; n < lines.lineCount(); ++n) {
-            const std::uint64_t hash = lines.hash(n);
-            const QByteArrayView bytes = lines.line(n);
-            size_t at = size_t(hash) & mask;
-            for (;; at = (at + 1) & mask) {
-                Slot &slot = table[at];
-                if (slot.id == 0) {
-                    slot = Slot{hash, std::uint32_t(firstSeen.size() + 1)};
-                    firstSeen.push_back(bytes);
-                    break;
-                }
-                if (slot.hash == hash && same(firstSeen[slot.id - 1], bytes))
-                    break;
-            }
-            ids[size_t(n)] = table[at].id - 1;
-        }
-    };
-    intern(left, result.left);
-    intern(right, result.right);
-    result.distinct = std::uint32_t(firstSeen.size());
-    return result;
+        m_begins.push_back(line.data());
+        m_lengths.push_back(line.size());
+        m_hashes.push_back(hash);
+    });
 }

@@ -7,7 +7,17 @@
 #include <QList>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
+
+/// Takes each line of a text in turn: its bytes without the line end, its hash (of its key, with a
+/// filter), and whether the bytes lie in the text itself (false for a line gathered from two
+/// stretches, whose bytes last only for the call).
+using LineSink = std::function<void(QByteArrayView line, std::uint64_t hash, bool lasting)>;
+
+/// Shows each line of the text these stretches make, one after the other, to `sink`, in order.
+/// Lines end as LineHashes says.
+void scanLines(const QList<QByteArrayView> &stretches, const LineFilter *filter, const LineSink &sink);
 
 /// The lines of a text, each with a 64-bit hash of its bytes without the line end (LF, CR LF or
 /// a lone CR). A text that ends with a line end has no empty line after it. The text is not
@@ -32,28 +42,9 @@ public:
     static std::uint64_t hashBytes(const char *bytes, qsizetype length);
 
 private:
-    qsizetype addCompleteLines(const char *text, qsizetype size);
-    void addLine(const char *begin, qsizetype length, std::uint64_t hash);
-
     std::vector<const char *> m_begins;
     std::vector<qsizetype> m_lengths;
     std::vector<std::uint64_t> m_hashes;
     // The lines that cross stretches, joined; moving a QByteArray keeps its bytes where they are.
     std::vector<QByteArray> m_joined;
-    const LineFilter *m_filter = nullptr;
-    QByteArray m_scratch;
 };
-
-/// The lines of two texts as small ids: equal ids for equal bytes, within and across the texts,
-/// and different ids for different bytes (hashes that collide are told apart by their bytes).
-struct InternedLines
-{
-    std::vector<std::uint32_t> left;
-    std::vector<std::uint32_t> right;
-    /// The ids run from 0 to distinct - 1.
-    std::uint32_t distinct = 0;
-};
-
-/// Gives each distinct line of both texts its id, numbered in order of first appearance, left
-/// text first. With a `filter` (the one both were hashed with), lines with equal keys are equal.
-InternedLines internLines(const LineHashes &left, const LineHashes &right, const LineFilter *filter = nullptr);

@@ -1,5 +1,5 @@
 #include "compare/linediff.h"
-#include "compare/linehashes.h"
+#include "compare/lineinterner.h"
 
 #include <QRandomGenerator>
 #include <QTest>
