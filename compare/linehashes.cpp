@@ -100,10 +100,11 @@ public:
                 emitLine(carry.constData(), carry.size(), hashBytes(carry.constData(), carry.size()), false);
                 carry.clear();
                 from = end + 1;
-                if (p[end] == '\r' && from < size && p[from] == '\n')
-                    ++from;
+                // A CR that ends the stretch may have its LF at the start of the next one.
                 if (p[end] == '\r' && from == size)
                     afterCr = true;
+                else if (p[end] == '\r' && p[from] == '\n')
+                    ++from;
             }
             const qsizetype tail = from + completeLines(p + from, size - from);
             if (tail < size)

@@ -103,6 +103,7 @@ void TestLineDiff::linesSplitAtEveryKindOfLineEnd_data()
     QTest::newRow("cr cr lf") << QByteArray("a\r\r\nb") << QByteArrayList{"a", "", "b"};
     QTest::newRow("lf cr") << QByteArray("a\n\rb") << QByteArrayList{"a", "", "b"};
     QTest::newRow("empty lines") << QByteArray("\n\n\r\n") << QByteArrayList{"", "", ""};
+    QTest::newRow("cr lf then lf") << QByteArray("li\r\n\nx") << QByteArrayList{"li", "", "x"};
     // Line ends on each side of a word boundary, and a word-long line.
     QTest::newRow("long lines") << QByteArray("0123456789abcdef\n01234567\r\n0123456789\r")
                                 << QByteArrayList{"0123456789abcdef", "01234567", "0123456789"};
@@ -122,15 +123,17 @@ void TestLineDiff::linesSplitAtEveryKindOfLineEnd()
         // The one-pass hash of the text must be the hash of the line alone.
         QCOMPARE(hashes.hash(n), LineHashes::hashBytes(lines[n].constData(), lines[n].size()));
     }
-    // Split anywhere into stretches, with an empty one between, the text has the same lines.
+    // Split anywhere into three stretches, with an empty one between, the text has the same lines.
+    const QByteArrayView whole(text);
     for (qsizetype split = 0; split <= text.size(); ++split) {
-        const QByteArrayView whole(text);
-        const LineHashes pieces(QList<QByteArrayView>{whole.first(split), QByteArrayView(),
-                                                      whole.sliced(split)});
-        QCOMPARE(pieces.lineCount(), lines.size());
-        for (qsizetype n = 0; n < lines.size(); ++n) {
-            QCOMPARE(pieces.line(n).toByteArray(), lines[n]);
-            QCOMPARE(pieces.hash(n), hashes.hash(n));
+        for (qsizetype second = split; second <= text.size(); ++second) {
+            const LineHashes pieces(QList<QByteArrayView>{whole.first(split), QByteArrayView(),
+                                                          whole.sliced(split, second - split), whole.sliced(second)});
+            QCOMPARE(pieces.lineCount(), lines.size());
+            for (qsizetype n = 0; n < lines.size(); ++n) {
+                QCOMPARE(pieces.line(n).toByteArray(), lines[n]);
+                QCOMPARE(pieces.hash(n), hashes.hash(n));
+            }
         }
     }
 }
