@@ -166,6 +166,8 @@ bool CompareSession::eventFilter(QObject *watched, QEvent *event)
 
 void CompareSession::stateChanged()
 {
+    // Other options make other ids: the next comparison starts afresh.
+    m_comparer.reset();
     if (m_state.isOn()) {
         compareNow();
         return;
