@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "fullscreen/form2.h"
+#include "panes/panefilestatus.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/testfiles.h"
 #include "textpane/panecontrol.h"
@@ -41,6 +42,12 @@ private slots:
         QTest::newRow("typed in full screen, then save") << "open a.txt|full screen type|save b.txt"
                                                          << "%1/b.txt \u2014 unchanged since it was saved";
         QTest::newRow("typed in full screen, then clear") << "open a.txt|full screen type|clear" << "No file";
+        // Someone else's change to the file: a pane without edits follows it, one with edits says so.
+        QTest::newRow("written on disk") << "open a.txt|write a.txt" << loaded;
+        QTest::newRow("typed, written on disk") << "open a.txt|type|write a.txt" << edited + "; changed on disk";
+        QTest::newRow("typed, deleted on disk") << "open a.txt|type|delete a.txt" << edited + "; changed on disk: deleted";
+        QTest::newRow("typed, written on disk, saved") << "open a.txt|type|write a.txt|save b.txt"
+                                                       << "%1/b.txt \u2014 unchanged since it was saved";
     }
     void paneSaysWhichFileAndWhetherItWasEdited()
     {
@@ -67,6 +74,12 @@ private slots:
             }
             if (step == "type")
                 QTest::keyClicks(pane, "x");
+            if (step.startsWith("write") || step.startsWith("delete")) {
+                QFile file(name);
+                QVERIFY(step.startsWith("write") ? file.open(QIODevice::Append) && file.write("B\n") == 2 : file.remove());
+                file.close();
+                QTRY_VERIFY(pane->bytes().contains("B") || PaneFileStatus::of(*pane)->onDisk() != PaneFileStatus::OnDisk::Same);
+            }
             if (step == "undo")
                 pane->editor().undo();
             if (step == "clear")
