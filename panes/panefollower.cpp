@@ -65,8 +65,10 @@ PanePlace placeOf(const PaneControl &pane)
     const TextDocument &text = pane.document();
     const qint64 caret = pane.editor().caret();
     const qint64 line = text.lineOf(caret);
+    // The last line is the empty one after the open's carriage return: a view that shows the
+    // line before it shows the end of the text.
     return {pane.firstVisibleLine(), pane.scrollPosition().x(), line, caret - text.lineStart(line),
-            pane.firstVisibleLine() + std::max<qint64>(1, pane.visibleLineCount()) >= text.lineCount()};
+            pane.firstVisibleLine() + std::max<qint64>(1, pane.visibleLineCount()) >= text.lineCount() - 1};
 }
 
 void restorePlace(PaneControl &pane, const PanePlace &place)

@@ -22,7 +22,7 @@ struct PanePlace
     int horizontalOffset = 0;
     qint64 caretLine = 0;
     qint64 caretColumn = 0; ///< in bytes from the line's start
-    bool atEnd = false;     ///< the view shows the text's last line
+    bool atEnd = false;     ///< the view shows the text's last line, or the last but the empty one
 };
 PanePlace placeOf(const PaneControl &pane);
 /// Puts the view and the caret back on their lines (clamped to the lines there are); a view that
