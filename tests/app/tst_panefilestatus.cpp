@@ -113,6 +113,25 @@ private slots:
         // The left pane keeps its own.
         QCOMPARE(form.Frame1->toolTip().section(' ', 0, 0), steps.contains("samples") ? dir.filePath("Samples/sample1.txt") : "No");
     }
+
+    void fullScreenShowsTheFileReadAgain()
+    {
+        // The full-screen view shows the main window's document; a reload gives the pane a new
+        // one, which the view must show, and which must stay once the view is left.
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.txt");
+        writeFile(path, "A\n");
+        FakePlatform fake;
+        fake.programDirectory = dir.path();
+        Form1 form(fake.platform());
+        form.PushButton4_Click({path});
+        form.PushButton1_Click();
+        writeFile(path, "C\n");
+        QTRY_COMPARE(form.fullScreenWindow()->RichTextBox2->bytes(), QByteArray("C\n\r"));
+        form.fullScreenWindow()->close();
+        QCOMPARE(form.RichTextBox2->bytes(), QByteArray("C\n\r"));
+        QCOMPARE(form.Frame3->toolTip(), path + " \u2014 unchanged since it was loaded");
+    }
 };
 
 QTEST_MAIN(TestPaneFileStatus)
