@@ -1,7 +1,7 @@
 #include "panes/diskchangenotice.h"
 
 #include <QEvent>
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 
@@ -30,12 +30,14 @@ DiskChangeNotice::DiskChangeNotice(QWidget *pane)
         button->setAccessibleName(button->text());
     }
 
-    auto *layout = new QHBoxLayout(this);
+    // The words above the buttons: a pane is narrow, and its text should stay in view below.
+    auto *layout = new QGridLayout(this);
     layout->setContentsMargins(3, 2, 3, 2);
     layout->setSpacing(3);
-    layout->addWidget(m_text, 1);
-    layout->addWidget(m_reload);
-    layout->addWidget(m_keep);
+    layout->addWidget(m_text, 0, 0, 1, 3);
+    layout->setColumnStretch(0, 1);
+    layout->addWidget(m_reload, 1, 1);
+    layout->addWidget(m_keep, 1, 2);
 
     connect(m_reload, &QPushButton::clicked, this, [this] {
         hide();
