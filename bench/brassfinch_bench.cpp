@@ -16,16 +16,16 @@
 //   brassfinch_bench round-trip <file> <copy>  open, go to the last line and type a line there,
 //                                          back to the top, save to <copy>, and check it is the
 //                                          file plus one carriage return and the typed line
+//   brassfinch_bench follow-append <file>  the file in the main window's left pane, its view at the
+//                                          end; from the write of one 100-byte line to the file
+//                                          until the pane is painted with it, the median of a few
+//                                          such lines; the file is cut back to its size at the end
 //   brassfinch_bench fullscreen <file>     the file in the main window's left pane; "Show Full
 //                                          Screen" until the view is painted, then Escape until
 //                                          the main window is; also the memory it grew by
 //   brassfinch_bench save-in-place <file> <target>  open, then save over <target> (made a copy of
 //                                          the file with a second name, so it is written in place
 //                                          behind a safety copy); the save alone is timed
-//   brassfinch_bench follow-append <file>  the file in the main window's left pane, its view at the
-//                                          end; from the write of one 100-byte line to the file
-//                                          until the pane is painted with it, the median of a few
-//                                          such lines; the file is cut back to its size at the end
 //
 // Each prints one line "result ms=<n> rss_mb=<n> [name=<n> ...]": the figure in milliseconds and
 // the process's peak resident memory. Run under QT_QPA_PLATFORM=offscreen.
@@ -571,55 +571,6 @@ int saveInPlace(const QString &path, const QString &target)
     return 0;
 }
 
-// The resident memory now, in megabytes.
-double rssMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        fail("cannot read the process status");
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return 0;
-}
-
-int fullScreen(const QString &path)
-{
-    platform::QtPlatform real;
-    const platform::Platform fromQt = real.platform();
-    benchpane::NoBoxes noBox;
-    NoShell shell;
-    Form1 window({fromQt.dialogs, noBox, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock,
-                  QCoreApplication::applicationDirPath(), fromQt.progress});
-    window.show();
-    benchpane::open(*window.RichTextBox1, path);
-    QCoreApplication::processEvents();
-    PaintProbe mainProbe(window.RichTextBox1->viewport());
-    paintNow(*window.RichTextBox1, mainProbe);
-    const double before = rssMb();
-
-    QElapsedTimer timer;
-    timer.start();
-    window.PushButton1_Click();
-    Form2 *view = window.fullScreenWindow();
-    if (!view || !view->isVisible() || view->RichTextBox1->byteCount() != window.RichTextBox1->byteCount())
-        fail("the full-screen view did not show the text");
-    QCoreApplication::processEvents();
-    PaintProbe viewProbe(view->RichTextBox1->viewport());
-    paintNow(*view->RichTextBox1, viewProbe);
-    const double entered = msSince(timer);
-    timer.start();
-    QTest::keyClick(view->RichTextBox1, Qt::Key_Escape);
-    if (view->isVisible() || !window.isVisible())
-        fail("Escape did not bring the main window back");
-    QCoreApplication::processEvents();
-    paintNow(*window.RichTextBox1, mainProbe);
-    const double left = msSince(timer);
-    report(entered + left, {{"enter_ms", entered}, {"leave_ms", left}, {"grew_mb", rssMb() - before}});
-    return 0;
-}
-
 int followAppend(const QString &path)
 {
     platform::QtPlatform real;
@@ -674,6 +625,55 @@ int followAppend(const QString &path)
     return 0;
 }
 
+// The resident memory now, in megabytes.
+double rssMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        fail("cannot read the process status");
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+int fullScreen(const QString &path)
+{
+    platform::QtPlatform real;
+    const platform::Platform fromQt = real.platform();
+    benchpane::NoBoxes noBox;
+    NoShell shell;
+    Form1 window({fromQt.dialogs, noBox, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock,
+                  QCoreApplication::applicationDirPath(), fromQt.progress});
+    window.show();
+    benchpane::open(*window.RichTextBox1, path);
+    QCoreApplication::processEvents();
+    PaintProbe mainProbe(window.RichTextBox1->viewport());
+    paintNow(*window.RichTextBox1, mainProbe);
+    const double before = rssMb();
+
+    QElapsedTimer timer;
+    timer.start();
+    window.PushButton1_Click();
+    Form2 *view = window.fullScreenWindow();
+    if (!view || !view->isVisible() || view->RichTextBox1->byteCount() != window.RichTextBox1->byteCount())
+        fail("the full-screen view did not show the text");
+    QCoreApplication::processEvents();
+    PaintProbe viewProbe(view->RichTextBox1->viewport());
+    paintNow(*view->RichTextBox1, viewProbe);
+    const double entered = msSince(timer);
+    timer.start();
+    QTest::keyClick(view->RichTextBox1, Qt::Key_Escape);
+    if (view->isVisible() || !window.isVisible())
+        fail("Escape did not bring the main window back");
+    QCoreApplication::processEvents();
+    paintNow(*window.RichTextBox1, mainProbe);
+    const double left = msSince(timer);
+    report(entered + left, {{"enter_ms", entered}, {"leave_ms", left}, {"grew_mb", rssMb() - before}});
+    return 0;
+}
+
 int usage()
 {
     std::fprintf(stderr, "usage: brassfinch_bench <case> <file or folder> [...]; see the source's first lines\n");
@@ -704,11 +704,11 @@ int main(int argc, char *argv[])
         {"sync-tick", [&] { return syncTick(path); }},
         {"find-end", [&] { return findEnd(path); }},
         {"samples", [&] { return samples(path); }},
+        {"follow-append", [&] { return followAppend(path); }},
         {"startup", [&] { return startup(application, path); }},
         {"round-trip", [&] { return argc > 3 ? roundTrip(path, QString::fromLocal8Bit(argv[3])) : usage(); }},
         {"fullscreen", [&] { return fullScreen(path); }},
         {"save-in-place", [&] { return argc > 3 ? saveInPlace(path, QString::fromLocal8Bit(argv[3])) : usage(); }},
-        {"follow-append", [&] { return followAppend(path); }},
     };
     for (const auto &[name, run] : cases) {
         if (name == mode)
