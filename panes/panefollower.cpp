@@ -90,18 +90,33 @@ QString changedOnDiskQuestion(const QString &path)
 PaneFollower::PaneFollower(PaneControl &pane, PaneFileStatus &status, platform::FileServices &files,
                            platform::LoadProgress *progress, Window window)
     : QObject(&pane), m_pane(pane), m_status(status), m_files(files), m_progress(progress), m_window(std::move(window)),
-      m_notice(new DiskChangeNotice(&pane)), m_watcher(new QFileSystemWatcher(this))
+      m_watcher(new QFileSystemWatcher(this))
 {
     m_gather.setSingleShot(true);
     connect(&m_gather, &QTimer::timeout, this, &PaneFollower::check);
     connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &PaneFollower::noteChange);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &PaneFollower::noteChange);
     connect(&status, &PaneFileStatus::settled, this, &PaneFollower::settle);
-    connect(m_notice, &DiskChangeNotice::reloadAsked, this, &PaneFollower::reloadAsked);
     settle();
 }
 
 PaneFollower::~PaneFollower() = default;
+
+DiskChangeNotice &PaneFollower::notice()
+{
+    // Made when first needed: a pane whose file never changes has none.
+    if (!m_notice) {
+        m_notice = new DiskChangeNotice(&m_pane);
+        connect(m_notice, &DiskChangeNotice::reloadAsked, this, &PaneFollower::reloadAsked);
+    }
+    return *m_notice;
+}
+
+void PaneFollower::hideNotice()
+{
+    if (m_notice)
+        m_notice->hide();
+}
 
 PaneFollower *PaneFollower::of(PaneControl &pane)
 {
@@ -154,7 +169,7 @@ qint64 PaneFollower::followedLength(const FileStamp &now) const
 void PaneFollower::settle()
 {
     m_gather.stop();
-    m_notice->hide();
+    hideNotice();
     m_path.clear();
     m_followed = -1;
     m_taken = m_seen = {};
@@ -229,22 +244,22 @@ void PaneFollower::look()
     m_seen = snapshotOf(now);
     if (!now.exists) {
         m_status.setOnDisk(OnDisk::Deleted);
-        m_notice->tell(Kind::Deleted);
+        notice().tell(Kind::Deleted);
         return;
     }
     if (!changedSince(m_taken, now)) {
         m_status.setOnDisk(OnDisk::Same);
-        m_notice->hide();
+        hideNotice();
         return;
     }
     if (!now.regular) {
         m_status.setOnDisk(OnDisk::Changed);
-        m_notice->tell(Kind::Failed, QStringLiteral("It is no longer a regular file."));
+        notice().tell(Kind::Failed, QStringLiteral("It is no longer a regular file."));
         return;
     }
     if (m_status.isEdited()) {
         m_status.setOnDisk(OnDisk::Changed);
-        m_notice->tell(Kind::Changed);
+        notice().tell(Kind::Changed);
         return;
     }
     if (appendGrowth(now))
@@ -283,7 +298,7 @@ bool PaneFollower::appendGrowth(const FileStamp &now)
         return false;
     }
     m_status.setOnDisk(OnDisk::Same);
-    m_notice->hide();
+    hideNotice();
     return true;
 }
 
@@ -300,13 +315,13 @@ void PaneFollower::reload()
     } catch (const platform::Failure &failure) {
         // The pane is as it was; the next change, or Reload, tries again.
         m_status.setOnDisk(OnDisk::Changed);
-        m_notice->tell(Kind::Failed, failure.message());
+        notice().tell(Kind::Failed, failure.message());
         return;
     }
     switch (outcome) {
     case LoadOutcome::Missing:
         m_status.setOnDisk(OnDisk::Deleted);
-        m_notice->tell(Kind::Deleted);
+        notice().tell(Kind::Deleted);
         return;
     case LoadOutcome::Loaded:
         m_status.loaded(path);

@@ -69,7 +69,8 @@ public:
     /// cannot tell, its bytes. A file that is gone has nothing to lose.
     bool wouldOverwriteChange(const QString &path) const;
 
-    DiskChangeNotice &notice() const { return *m_notice; }
+    /// The pane's notice of a change on disk (hidden unless there is one to tell).
+    DiskChangeNotice &notice();
 
 signals:
     /// The pane shows a new document, read again from the file: views that share the old one
@@ -95,13 +96,14 @@ private:
     void reload();
     void reloadAsked();
     bool busy() const;
+    void hideNotice();
 
     PaneControl &m_pane;
     PaneFileStatus &m_status;
     platform::FileServices &m_files;
     platform::LoadProgress *m_progress;
     Window m_window;
-    DiskChangeNotice *m_notice;
+    DiskChangeNotice *m_notice = nullptr;
     QFileSystemWatcher *m_watcher = nullptr;
     QTimer m_gather;
     QElapsedTimer m_sinceCheck;
