@@ -16,6 +16,7 @@
 #include "panes/fileexists.h"
 #include "panes/paneactions.h"
 #include "panes/panefilestatus.h"
+#include "panes/panefollower.h"
 #include "platform/applicationtitle.h"
 #include "platform/memoryroom.h"
 #include "platform/regularfile.h"
@@ -82,6 +83,7 @@ Form1::Form1(const platform::Platform &platform, QWidget *parent)
         connect(status, &PaneFileStatus::changed, this,
                 [this, frame, pane](const QString &description) { showFileStatus(frame, pane, description); });
         showFileStatus(frame, pane, status->description());
+        followFile(*pane, *status);
     }
     m_gate = std::make_unique<ActionGate>(
         this, QList<QWidget *>{PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6,
@@ -267,6 +269,23 @@ void Form1::filesDropped(const QList<QUrl> &urls, DropTarget target)
 PaneFileStatus &Form1::fileStatus(int pane) const
 {
     return *PaneFileStatus::of(pane == 1 ? *RichTextBox1 : *RichTextBox2);
+}
+
+void Form1::followFile(PaneControl &pane, PaneFileStatus &status)
+{
+    // A reload waits for, and holds off, the window's other actions, as an open does.
+    auto *follower = new PaneFollower(pane, status, m_platform.files, &m_platform.progress,
+                                      {[this](const std::function<void()> &reload) { return m_gate->run(reload); },
+                                       [this] { return m_gate->isBusy(); }});
+    // The full-screen view shows this pane's document: a reload gives the pane a new one.
+    connect(follower, &PaneFollower::reloaded, this, [this, &pane] {
+        if (!m_fullScreen || !m_fullScreen->isLoaded())
+            return;
+        PaneControl *shown = &pane == RichTextBox1 ? m_fullScreen->RichTextBox1 : m_fullScreen->RichTextBox2;
+        const PanePlace place = placeOf(*shown);
+        shown->shareDocumentOf(pane);
+        restorePlace(*shown, place);
+    });
 }
 
 void Form1::showFileStatus(QWidget *frame, PaneControl *pane, const QString &description)

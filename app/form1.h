@@ -126,6 +126,8 @@ private:
     /// The file status of pane 1 (left) or 2 (right).
     PaneFileStatus &fileStatus(int pane) const;
     void showFileStatus(QWidget *frame, PaneControl *pane, const QString &description);
+    /// Keeps the pane up with its file on disk.
+    void followFile(PaneControl &pane, PaneFileStatus &status);
 
     // Start-up steps owned by the look of the window.
     void applyVisualTheme();

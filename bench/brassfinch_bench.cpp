@@ -18,6 +18,10 @@
 //   brassfinch_bench round-trip <file> <copy>  open, go to the last line and type a line there,
 //                                          back to the top, save to <copy>, and check it is the
 //                                          file plus one carriage return and the typed line
+//   brassfinch_bench follow-append <file>  the file in the main window's left pane, its view at the
+//                                          end; from the write of one 100-byte line to the file
+//                                          until the pane is painted with it, the median of a few
+//                                          such lines; the file is cut back to its size at the end
 //   brassfinch_bench fullscreen <file>     the file in the main window's left pane; "Show Full
 //                                          Screen" until the view is painted, then Escape until
 //                                          the main window is; also the memory it grew by
@@ -43,6 +47,7 @@
 #include "fullscreen/form2.h"
 #include "panepair/panepair.h"
 #include "panes/panefiles.h"
+#include "panes/panefollower.h"
 #include "platform/qtplatform.h"
 #include "sync/scrollsynchroniser.h"
 
@@ -56,6 +61,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
@@ -621,6 +627,60 @@ int saveInPlace(const QString &path, const QString &target)
     return 0;
 }
 
+int followAppend(const QString &path)
+{
+    platform::QtPlatform real;
+    const platform::Platform fromQt = real.platform();
+    benchpane::NoBoxes noBox;
+    NoShell shell;
+    Form1 window({fromQt.dialogs, noBox, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock,
+                  QCoreApplication::applicationDirPath(), fromQt.progress});
+    window.setProgramEnd([] {});
+    window.show();
+    PaneControl &pane = *window.RichTextBox1;
+    window.PushButton3_Click({path});
+    if (pane.byteCount() == 0)
+        fail("the file did not open");
+    QCoreApplication::processEvents();
+    pane.select(pane.byteCount(), pane.byteCount());
+    pane.ensureCaretVisible();
+    QCoreApplication::processEvents();
+    PaintProbe probe(pane.viewport());
+    paintNow(pane, probe);
+
+    const QByteArray name = QFile::encodeName(path);
+    const int file = ::open(name.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (file < 0)
+        fail("cannot open the file to append to it");
+    const off_t size = ::lseek(file, 0, SEEK_END);
+    // A line as a log writer would add it: 99 bytes and its line feed.
+    QByteArray line = QByteArrayLiteral("2026-12-09 08:00:00.000 INFO  [worker-07] appended while followed");
+    line = line.leftJustified(99, '.') + '\n';
+    std::vector<double> times;
+    for (int i = 0; i < kRepeats; ++i) {
+        // A quiet spell first, as between the lines of a log that is not flooded.
+        QTest::qWait(3 * PaneFollower::kGatherMs);
+        const qint64 expected = pane.byteCount() + line.size();
+        const int paints = probe.paints;
+        QElapsedTimer timer;
+        timer.start();
+        if (::write(file, line.constData(), size_t(line.size())) != line.size())
+            fail("the line could not be written");
+        while (!(pane.byteCount() == expected && probe.paints > paints) && timer.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        if (pane.byteCount() != expected || probe.paints == paints)
+            fail("the appended line did not reach the pane");
+        times.push_back(msSince(timer));
+    }
+    const bool atEnd = pane.firstVisibleLine() + pane.visibleLineCount() >= pane.document().lineCount();
+    if (::ftruncate(file, size) != 0 || ::close(file) != 0)
+        fail("the file could not be cut back to its size");
+    if (!atEnd || pane.isModified())
+        fail("the pane did not stay at the end, unedited");
+    report(median(times), {{"first_ms", times.front()}});
+    return 0;
+}
+
 // The resident memory now, in megabytes.
 double rssMb()
 {
@@ -801,6 +861,7 @@ int main(int argc, char *argv[])
         {"sync-tick", [&] { return syncTick(path); }},
         {"find-end", [&] { return findEnd(path); }},
         {"samples", [&] { return samples(path); }},
+        {"follow-append", [&] { return followAppend(path); }},
         {"startup", [&] { return startup(application, path); }},
         {"round-trip", [&] { return argc > 3 ? roundTrip(path, QString::fromLocal8Bit(argv[3])) : usage(); }},
         {"fullscreen", [&] { return fullScreen(path); }},

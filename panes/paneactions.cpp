@@ -6,6 +6,7 @@
 #include "panes/fileexists.h"
 #include "panes/panefiles.h"
 #include "panes/panefilestatus.h"
+#include "panes/panefollower.h"
 #include "textpane/panecontrol.h"
 
 #include <optional>
@@ -26,9 +27,6 @@ const QString kRightSample = QStringLiteral("/Samples/sample2.txt");
 const QString kSampleQuestion = QStringLiteral(
     "Would you like this software to open the folder where these sample files are stored "
     "(so that you can view them before working with them)?");
-
-// Every open or sample action leaves exactly one carriage return after the loaded text.
-const QByteArray kLoadEnd = QByteArrayLiteral("\r");
 
 // Tells the pane's file status, where it has one, what the action left in the pane.
 void noteLoaded(PaneControl &pane, const QString &path)
@@ -132,6 +130,13 @@ void PaneActions::save(GuardedHandler &h, PaneControl &pane)
         return;
     h.step(112, [&] { m_pointer.setValue(PointerShape::Busy); });
     h.step(114, [&] {
+        // A change someone else made to the file since the text came from it is never written
+        // over unasked; the answer that keeps it is the default.
+        if (const PaneFollower *follower = PaneFollower::of(pane); follower && follower->wouldOverwriteChange(path)
+            && m_platform.messages.show({changedOnDiskQuestion(path), QString(), platform::MessageIcon::Warning,
+                                         platform::MessageButtons::YesNo, platform::MessageAnswer::No})
+                   != platform::MessageAnswer::Yes)
+            return;
         if (SavePane({m_platform.files, m_platform.messages, &m_platform.progress}, pane, path))
             if (PaneFileStatus *status = PaneFileStatus::of(pane))
                 status->saved(path);

@@ -26,6 +26,9 @@ struct PaneLoad
     DocumentLoad load;
 };
 
+/// What every open leaves after the loaded text: one carriage return.
+inline const QByteArray kLoadEnd = QByteArrayLiteral("\r");
+
 /// What a load did to its pane.
 enum class LoadOutcome {
     Loaded,  ///< the pane holds the file's text

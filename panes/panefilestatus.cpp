@@ -39,10 +39,20 @@ void PaneFileStatus::settle(Origin origin, const QString &path)
     m_origin = origin;
     m_path = path;
     m_carriedEdit = false;
+    m_onDisk = OnDisk::Same;
     // The text as it stands now is what the file holds (plus the open's carriage return), so the
     // bytes stay and only the engine's save point moves here.
     m_pane.setModified(false);
     m_engineEdited = false;
+    emit changed(description());
+    emit settled();
+}
+
+void PaneFileStatus::setOnDisk(OnDisk state)
+{
+    if (state == m_onDisk)
+        return;
+    m_onDisk = state;
     emit changed(description());
 }
 
@@ -55,6 +65,19 @@ void PaneFileStatus::setEngineEdited(bool edited)
 }
 
 QString PaneFileStatus::description() const
+{
+    switch (m_onDisk) {
+    case OnDisk::Same:
+        return textDescription();
+    case OnDisk::Changed:
+        return textDescription() + QStringLiteral("; changed on disk");
+    case OnDisk::Deleted:
+        return textDescription() + QStringLiteral("; changed on disk: deleted");
+    }
+    return {};
+}
+
+QString PaneFileStatus::textDescription() const
 {
     const QString dash = QStringLiteral(" \u2014 ");
     switch (m_origin) {

@@ -26,23 +26,35 @@ public:
     /// while it was away, since the engine's own save point does not survive the copy.
     void copiedBack(bool edited);
 
+    /// What became of the file on disk since the text came from it or went to it.
+    enum class OnDisk { Same, Changed, Deleted };
+    /// Someone changed (or removed) the file on disk; the text stays as it is.
+    void setOnDisk(OnDisk state);
+    OnDisk onDisk() const { return m_onDisk; }
+
     bool isEdited() const { return m_carriedEdit || m_engineEdited; }
     QString path() const { return m_path; }
-    /// One line for a tooltip or a screen reader: the path and whether the text was changed.
+    /// One line for a tooltip or a screen reader: the path, whether the text was changed, and
+    /// whether the file was changed on disk.
     QString description() const;
 
 signals:
     void changed(const QString &description);
+    /// The text is now the file's at path() as it is on disk (loaded, or saved there), or the
+    /// pane shows no file.
+    void settled();
 
 private:
     enum class Origin { None, Loaded, Saved };
 
     void settle(Origin origin, const QString &path);
     void setEngineEdited(bool edited);
+    QString textDescription() const;
 
     PaneControl &m_pane;
     Origin m_origin = Origin::None;
     QString m_path;
     bool m_engineEdited = false;
     bool m_carriedEdit = false;
+    OnDisk m_onDisk = OnDisk::Same;
 };

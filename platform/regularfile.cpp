@@ -101,6 +101,11 @@ RegularFile::Change RegularFile::changeSinceOpened() const
     return sameTime ? Change::None : Change::Other;
 }
 
+FileStamp RegularFile::stamp() const
+{
+    return stampOfOpenFile(m_descriptor);
+}
+
 QByteArray RegularFile::bytesAt(qint64 offset, qint64 count) const
 {
     QByteArray bytes(count, Qt::Uninitialized);

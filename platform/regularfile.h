@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/filestamp.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -38,6 +40,8 @@ public:
     };
     /// What became of the file since it was opened. A pipe never changes.
     Change changeSinceOpened() const;
+    /// What the system tells of the open file now, whatever its name leads to meanwhile.
+    FileStamp stamp() const;
     /// Up to `count` bytes from `offset`, as the file holds them now.
     QByteArray bytesAt(qint64 offset, qint64 count) const;
     /// Reads up to `capacity` bytes; 0 only at the end of the file. Throws `Failure` on an error.

@@ -90,10 +90,15 @@ void PaneControl::shareDocumentOf(const PaneControl &other)
 
 void PaneControl::appendBytes(QByteArrayView bytes)
 {
+    insertBytes(byteCount(), bytes);
+}
+
+void PaneControl::insertBytes(qint64 at, QByteArrayView bytes)
+{
     TextDocument &text = document();
     const bool wasModified = text.isModified();
     try {
-        text.insert(text.size(), bytes);
+        text.insert(at, bytes);
     } catch (const std::bad_alloc &) {
         throw platform::outOfMemory();
     }

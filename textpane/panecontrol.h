@@ -49,6 +49,9 @@ public:
     /// Adds bytes at the end without touching the rest of the document or the view, and leaves
     /// nothing to undo. Throws platform::Failure when there is no memory for them.
     void appendBytes(QByteArrayView bytes);
+    /// The same at `at`: the view keeps its lines, the caret and selection move with the text
+    /// after `at`, and the text stays as edited or unedited as it was.
+    void insertBytes(qint64 at, QByteArrayView bytes);
     /// Replaces the whole content with the file's bytes, read into a new document on worker
     /// threads while the window goes on painting (see DocumentLoad). Throws platform::Failure
     /// when the file cannot be opened or read; the content is then as it was, never part of the

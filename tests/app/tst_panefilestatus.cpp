@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "fullscreen/form2.h"
+#include "panes/panefilestatus.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/testfiles.h"
 #include "textpane/panecontrol.h"
@@ -41,6 +42,12 @@ private slots:
         QTest::newRow("typed in full screen, then save") << "open a.txt|full screen type|save b.txt"
                                                          << "%1/b.txt \u2014 unchanged since it was saved";
         QTest::newRow("typed in full screen, then clear") << "open a.txt|full screen type|clear" << "No file";
+        // Someone else's change to the file: a pane without edits follows it, one with edits says so.
+        QTest::newRow("written on disk") << "open a.txt|write a.txt" << loaded;
+        QTest::newRow("typed, written on disk") << "open a.txt|type|write a.txt" << edited + "; changed on disk";
+        QTest::newRow("typed, deleted on disk") << "open a.txt|type|delete a.txt" << edited + "; changed on disk: deleted";
+        QTest::newRow("typed, written on disk, saved") << "open a.txt|type|write a.txt|save b.txt"
+                                                       << "%1/b.txt \u2014 unchanged since it was saved";
     }
     void paneSaysWhichFileAndWhetherItWasEdited()
     {
@@ -67,6 +74,12 @@ private slots:
             }
             if (step == "type")
                 QTest::keyClicks(pane, "x");
+            if (step.startsWith("write") || step.startsWith("delete")) {
+                QFile file(name);
+                QVERIFY(step.startsWith("write") ? file.open(QIODevice::Append) && file.write("B\n") == 2 : file.remove());
+                file.close();
+                QTRY_VERIFY(pane->bytes().contains("B") || PaneFileStatus::of(*pane)->onDisk() != PaneFileStatus::OnDisk::Same);
+            }
             if (step == "undo")
                 pane->editor().undo();
             if (step == "clear")
@@ -99,6 +112,25 @@ private slots:
             QVERIFY(fake.messages.shown.value(0).text.startsWith("A folder cannot"));
         // The left pane keeps its own.
         QCOMPARE(form.Frame1->toolTip().section(' ', 0, 0), steps.contains("samples") ? dir.filePath("Samples/sample1.txt") : "No");
+    }
+
+    void fullScreenShowsTheFileReadAgain()
+    {
+        // The full-screen view shows the main window's document; a reload gives the pane a new
+        // one, which the view must show, and which must stay once the view is left.
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.txt");
+        writeFile(path, "A\n");
+        FakePlatform fake;
+        fake.programDirectory = dir.path();
+        Form1 form(fake.platform());
+        form.PushButton4_Click({path});
+        form.PushButton1_Click();
+        writeFile(path, "C\n");
+        QTRY_COMPARE(form.fullScreenWindow()->RichTextBox2->bytes(), QByteArray("C\n\r"));
+        form.fullScreenWindow()->close();
+        QCOMPARE(form.RichTextBox2->bytes(), QByteArray("C\n\r"));
+        QCOMPARE(form.Frame3->toolTip(), path + " \u2014 unchanged since it was loaded");
     }
 };
 

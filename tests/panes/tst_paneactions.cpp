@@ -3,6 +3,9 @@
 #include "handlers/mousepointer.h"
 #include "panes/commondialog.h"
 #include "panes/paneactions.h"
+#include "panes/panefiles.h"
+#include "panes/panefilestatus.h"
+#include "panes/panefollower.h"
 #include "tests/support/testfiles.h"
 #include "tests/support/fakeplatform.h"
 #include "textpane/panecontrol.h"
@@ -18,6 +21,8 @@
 #include <optional>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 using platform::MessageAnswer;
@@ -144,6 +149,8 @@ private slots:
     void fullDiskGivesOneReportAndKeepsTheOldFile();
     void samplesNeverEmptyAPaneAndOfferTheFolder_data();
     void samplesNeverEmptyAPaneAndOfferTheFolder();
+    void saveAsksBeforeWritingOverAChangeMadeOnDisk_data();
+    void saveAsksBeforeWritingOverAChangeMadeOnDisk();
     void windowButtonsReachTheirPanes_data();
     void windowButtonsReachTheirPanes();
 };
@@ -389,6 +396,88 @@ void TestPaneActions::saveLeavesTheFileAloneWhenCancelledOrRefused()
     QCOMPARE(pointerDuringQuestion, chosen ? std::optional(PointerShape::Busy) : std::nullopt);
     const QList<PointerShape> shapes{PointerShape::Busy, PointerShape::Default};
     QCOMPARE(pointerShapes(pointer), chosen ? shapes : QList<PointerShape>());
+}
+
+void TestPaneActions::saveAsksBeforeWritingOverAChangeMadeOnDisk_data()
+{
+    QTest::addColumn<QString>("change"); // made on disk after the open, before the save
+    QTest::addColumn<QList<MessageAnswer>>("answers");
+    QTest::addColumn<QStringList>("asked");
+    QTest::addColumn<bool>("written");
+    const QList<MessageAnswer> none;
+    const QStringList both{"changed", "overwrite"};
+    QTest::newRow("unchanged") << "none" << none << QStringList{"overwrite"} << true;
+    // The default answer keeps what is on disk.
+    QTest::newRow("appended, default answer") << "append" << none << QStringList{"changed"} << false;
+    QTest::newRow("appended, written over") << "append" << QList{MessageAnswer::Yes} << both << true;
+    QTest::newRow("appended, overwrite declined") << "append" << QList{MessageAnswer::Yes, MessageAnswer::No} << both << false;
+    QTest::newRow("renamed over") << "rename over" << none << QStringList{"changed"} << false;
+    // Written again within the time's grain, to the same length: only the bytes tell.
+    QTest::newRow("same size and time") << "same stamp" << none << QStringList{"changed"} << false;
+    // Nothing to lose: Save writes it again.
+    QTest::newRow("deleted") << "delete" << none << QStringList{} << true;
+    QTest::newRow("saved to another file") << "elsewhere" << none << QStringList{"overwrite"} << true;
+}
+
+void TestPaneActions::saveAsksBeforeWritingOverAChangeMadeOnDisk()
+{
+    QFETCH(QString, change);
+    QFETCH(QList<MessageAnswer>, answers);
+    QFETCH(QStringList, asked);
+    QFETCH(bool, written);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.txt");
+    const QString other = dir.filePath("b.txt");
+    writeFile(path, "old\n");
+    writeFile(other, "other\n");
+    // A time just ahead of the clock: the stamp alone can tell nothing of a rewrite.
+    const timespec ahead[2] = {{0, UTIME_OMIT}, {::time(nullptr) + 5, 0}};
+    if (change == "same stamp")
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), ahead, 0), 0);
+    Bench bench;
+    auto *status = new PaneFileStatus(bench.left);
+    new PaneFollower(bench.left, *status, bench.fake.files, nullptr);
+    bench.fake.dialogs.openAnswers = {{path}};
+    bench.open(1);
+    bench.left.editor().type("mine ");
+
+    QByteArray onDisk = "old\n";
+    if (change == "append") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("theirs\n");
+        onDisk += "theirs\n";
+    } else if (change == "rename over") {
+        writeFile(dir.filePath("new.txt"), onDisk = "new\n");
+        QCOMPARE(::rename(QFile::encodeName(dir.filePath("new.txt")).constData(), QFile::encodeName(path).constData()), 0);
+    } else if (change == "same stamp") {
+        writeFile(path, onDisk = "OLD\n");
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), ahead, 0), 0);
+    } else if (change == "delete") {
+        QVERIFY(QFile::remove(path));
+        onDisk.clear();
+    }
+    const QString target = change == "elsewhere" ? other : path;
+    bench.fake.dialogs.saveAnswers = {target};
+    bench.fake.messages.answers = {answers.begin(), answers.end()};
+    bench.save(1);
+
+    QStringList questions;
+    for (const platform::MessageRequest &box : std::as_const(bench.fake.messages.shown)) {
+        if (box.text == changedOnDiskQuestion(target)) {
+            questions << "changed";
+            QCOMPARE(box.buttons, platform::MessageButtons::YesNo);
+            QCOMPARE(box.defaultButton, MessageAnswer::No);
+        } else if (box.text == overwriteQuestion(target)) {
+            questions << "overwrite";
+            QCOMPARE(box.defaultButton, MessageAnswer::Yes); // the overwrite question as it always was
+        } else {
+            questions << box.text;
+        }
+    }
+    QCOMPARE(questions, asked);
+    QCOMPARE(readFile(target), written ? bench.left.bytes() : onDisk);
+    QCOMPARE(bench.left.isModified(), !written);
 }
 
 void TestPaneActions::failedSaveKeepsTheOldFile_data()
