@@ -85,8 +85,8 @@ private slots:
         QTest::addColumn<qint64>("leftLine");
         QTest::addColumn<qint64>("rightLine");
 
-        const int f7 = Qt::Key_F7, back = Qt::SHIFT | Qt::Key_F7;
-        const int down = Qt::ALT | Qt::Key_Down, up = Qt::ALT | Qt::Key_Up;
+        const int f7 = Qt::Key_F7, back = (Qt::SHIFT | Qt::Key_F7).toCombined();
+        const int down = (Qt::ALT | Qt::Key_Down).toCombined(), up = (Qt::ALT | Qt::Key_Up).toCombined();
         QTest::newRow("first") << QList<int>{f7} << 1 << 10LL << 10LL;
         QTest::newRow("removed lines, a gap on the right") << QList<int>{f7, f7} << 2 << 20LL << 20LL;
         QTest::newRow("lines put in, a gap on the left") << QList<int>{f7, f7, down} << 3 << 200LL << 197LL;
