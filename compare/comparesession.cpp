@@ -397,7 +397,13 @@ void CompareSession::goToNext()
     if (!m_comparison)
         return;
     PaneControl *leader = m_leader ? m_leader() : m_left;
-    const qsizetype next = m_comparison->nextDifference(sideOf(leader), moveOrigin(leader));
+    const Side side = sideOf(leader);
+    const qint64 origin = moveOrigin(leader);
+    // A difference that starts where the caret is counts as the next one, unless it is the one
+    // gone to last: the caret at the very top goes to a difference on the first line.
+    qsizetype next = m_comparison->nextDifference(side, origin - 1);
+    if (next >= 0 && next == m_current && m_comparison->startOf(next, side) == origin)
+        next = m_comparison->nextDifference(side, origin);
     if (next >= 0)
         goTo(next);
 }

@@ -93,6 +93,8 @@ private slots:
         QTest::newRow("no further than the last") << QList<int>{f7, f7, f7, f7} << 3 << 200LL << 197LL;
         QTest::newRow("back") << QList<int>{f7, f7, f7, back} << 2 << 20LL << 20LL;
         QTest::newRow("alt+up") << QList<int>{f7, f7, up} << 1 << 10LL << 10LL;
+        // A click puts the caret on a difference's first line: that one is the next.
+        QTest::newRow("from a difference's first line") << QList<int>{-20, f7} << 2 << 20LL << 20LL;
     }
     void movesVisitEachDifferenceInOrderOnBothSides()
     {
@@ -102,9 +104,16 @@ private slots:
         QFETCH(qint64, rightLine);
         QVERIFY(compareOn());
         QCOMPARE(said(), QStringLiteral("3 differences"));
-        for (int key : keys)
+        for (int key : keys) {
+            if (key < 0) {
+                const qint64 at = m_form->RichTextBox1->document().lineStart(-key);
+                m_form->RichTextBox1->select(at, at);
+                m_form->RichTextBox1->ensureCaretVisible();
+                continue;
+            }
             QTest::keyClick(m_form->RichTextBox1, Qt::Key(key & ~Qt::KeyboardModifierMask),
                             Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+        }
         QCOMPARE(said(), QStringLiteral("Difference %1 of 3").arg(difference));
         QCOMPARE(caretLine(m_form->RichTextBox1), leftLine);
         QCOMPARE(caretLine(m_form->RichTextBox2), rightLine);
