@@ -4,6 +4,7 @@
 #include "textpane/panecontrol.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,6 +18,16 @@ CompareBar::CompareBar(QWidget *window, CompareSession &session, PaneControl *ri
     setObjectName(QStringLiteral("CompareBar"));
     setFrameShape(QFrame::Box);
     setAutoFillBackground(true);
+    // The program's own colours, not the window's: the full-screen view is black on black. Each
+    // colour is set, as a palette that sets none takes them all from the window.
+    const QPalette program = QApplication::palette();
+    QPalette own = palette();
+    for (const QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText, QPalette::Button,
+                                           QPalette::ButtonText, QPalette::Light, QPalette::Dark, QPalette::Mid}) {
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            own.setColor(group, role, program.color(group, role));
+    }
+    setPalette(own);
     QFont plain = font();
     plain.setBold(false);
     setFont(plain);

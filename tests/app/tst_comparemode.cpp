@@ -7,6 +7,7 @@
 #include "compare/comparebar.h"
 #include "compare/comparesession.h"
 #include "compare/comparestate.h"
+#include "fullscreen/form2.h"
 #include "panepair/panepair.h"
 #include "sync/scrollsynchroniser.h"
 #include "tests/app/shownmainwindow.h"
@@ -14,6 +15,7 @@
 #include "textpane/panecontrol.h"
 
 #include <QMenu>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -243,6 +245,29 @@ private slots:
         QCOMPARE(said(), QStringLiteral("1 difference"));
         QCOMPARE(m_form->compareState().options().ignorePattern, QStringLiteral("^(line|new) \\d+$"));
         QVERIFY(m_form->RichTextBox1->bytes() == leftText()); // the texts themselves untouched
+    }
+
+    void fullScreenComparesAndMovesToo()
+    {
+        QVERIFY(compareOn());
+        m_form->PushButton1->click();
+        Form2 *full = m_form->fullScreenWindow();
+        QVERIFY(full && full->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(full));
+        auto *bar = full->findChild<CompareBar *>();
+        QVERIFY(bar);
+        QTRY_COMPARE(bar->text(), QStringLiteral("3 differences"));
+        QVERIFY(bar->isVisible());
+        // Readable on the black window: the bar has the program's colours, not the window's.
+        QCOMPARE(bar->palette().color(QPalette::Window), QApplication::palette().color(QPalette::Window));
+        QCOMPARE(bar->palette().color(QPalette::WindowText), QApplication::palette().color(QPalette::WindowText));
+        QTest::keyClick(full->RichTextBox1, Qt::Key_F7);
+        QCOMPARE(bar->text(), QStringLiteral("Difference 1 of 3"));
+        QCOMPARE(caretLine(full->RichTextBox2), 10LL);
+        // Ctrl+D there turns the mode off for both windows.
+        QTest::keyClick(full->RichTextBox1, Qt::Key_D, Qt::ControlModifier);
+        QVERIFY(!m_form->compareState().isOn());
+        QVERIFY(!full->RichTextBox1->lineMarks());
     }
 
 private:
