@@ -20,6 +20,10 @@ private slots:
         QTest::newRow("third name") << QStringList{"a", "b", "c"} << 1 << none << "brassfinch: Too many files";
         QTest::newRow("unknown option") << QStringList{"--bogus"} << 1 << none << "brassfinch: Unknown option";
         QTest::newRow("version") << QStringList{"--version"} << 0 << none << "brassfinch " BRASSFINCH_VERSION "\n";
+        QTest::newRow("compare mode and ignore options") << QStringList{"--compare", "-w", "-i", "--ignore-matching", "^\\d+", "a", "b"}
+                                                         << -1 << QStringList{"/home/u/a", "/home/u/b"} << "";
+        QTest::newRow("a pattern that is no regular expression") << QStringList{"--ignore-matching=(", "a"} << 1 << none
+                                                                 << "brassfinch: --ignore-matching: not a regular expression";
         QTest::newRow("help") << QStringList{"-h", "a"} << 0 << none << "Usage: brassfinch [options] [LEFT [RIGHT]]\n";
     }
     void namesReachTheirPanesAndMistakesEndWithStatusOne()
@@ -34,6 +38,11 @@ private slots:
         const QString shown = status == 1 ? line.error : line.output;
         const QString other = status == 1 ? line.output : line.error;
         QVERIFY2(other.isEmpty() && (printed.isEmpty() ? shown.isEmpty() : shown.startsWith(printed)), qPrintable(shown));
+        // Compare mode only when asked for, with what it was told to ignore.
+        const bool compare = arguments.contains(QStringLiteral("--compare"));
+        QCOMPARE(line.compare, compare && status < 0);
+        if (line.compare)
+            QVERIFY(line.compareOptions == (CompareOptions{true, true, QStringLiteral("^\\d+")}));
     }
 };
 
