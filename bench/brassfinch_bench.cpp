@@ -448,6 +448,17 @@ public:
     void openUrl(const QUrl &) override {}
 };
 
+// The main window on the system's own platform, but with no one to answer a box and no shell.
+struct QuietMainWindow
+{
+    platform::QtPlatform real;
+    const platform::Platform fromQt = real.platform();
+    benchpane::NoBoxes noBox;
+    NoShell shell;
+    Form1 window{{fromQt.dialogs, noBox, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock,
+                  QCoreApplication::applicationDirPath(), fromQt.progress}};
+};
+
 // Notes when it is first asked, answers No, and ends the benchmark on any box but the expected one.
 class TimedQuestion final : public platform::MessageBoxes
 {
@@ -629,12 +640,8 @@ int saveInPlace(const QString &path, const QString &target)
 
 int followAppend(const QString &path)
 {
-    platform::QtPlatform real;
-    const platform::Platform fromQt = real.platform();
-    benchpane::NoBoxes noBox;
-    NoShell shell;
-    Form1 window({fromQt.dialogs, noBox, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock,
-                  QCoreApplication::applicationDirPath(), fromQt.progress});
+    QuietMainWindow quiet;
+    Form1 &window = quiet.window;
     window.setProgramEnd([] {});
     window.show();
     PaneControl &pane = *window.RichTextBox1;
@@ -696,12 +703,8 @@ double rssMb()
 
 int fullScreen(const QString &path)
 {
-    platform::QtPlatform real;
-    const platform::Platform fromQt = real.platform();
-    benchpane::NoBoxes noBox;
-    NoShell shell;
-    Form1 window({fromQt.dialogs, noBox, fromQt.settings, fromQt.files, shell, fromQt.random, fromQt.clock,
-                  QCoreApplication::applicationDirPath(), fromQt.progress});
+    QuietMainWindow quiet;
+    Form1 &window = quiet.window;
     window.show();
     benchpane::open(*window.RichTextBox1, path);
     QCoreApplication::processEvents();
