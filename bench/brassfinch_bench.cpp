@@ -28,8 +28,10 @@
 //   brassfinch_bench save-in-place <file> <target>  open, then save over <target> (made a copy of
 //                                          the file with a second name, so it is written in place
 //                                          behind a safety copy); the save alone is timed
-//   brassfinch_bench compare <left> <right>  compare mode turned on until both panes are painted
-//                                          with their marks; also the number of differences
+//   brassfinch_bench compare <left> <right> [-w] [-i] [--ignore-matching=REGEX]  compare mode
+//                                          turned on (ignoring what the options say) until both
+//                                          panes are painted with their marks; also the number
+//                                          of differences
 //   brassfinch_bench next-difference <left> <right>  compared, then going to the next difference
 //                                          until both panes are painted there
 //   brassfinch_bench recompare <left> <right>  compared, then one character typed in the middle
@@ -769,9 +771,10 @@ struct ComparedPanes
 };
 
 // From turning compare mode on until both panes are painted with their marks.
-int compare(const QString &left, const QString &right)
+int compare(const QString &left, const QString &right, const CompareOptions &options)
 {
     ComparedPanes compared(left, right);
+    compared.state.setOptions(options);
     QElapsedTimer timer;
     timer.start();
     compared.state.setOn(true);
@@ -869,7 +872,17 @@ int main(int argc, char *argv[])
         {"round-trip", [&] { return argc > 3 ? roundTrip(path, QString::fromLocal8Bit(argv[3])) : usage(); }},
         {"fullscreen", [&] { return fullScreen(path); }},
         {"save-in-place", [&] { return argc > 3 ? saveInPlace(path, QString::fromLocal8Bit(argv[3])) : usage(); }},
-        {"compare", [&] { return argc > 3 ? compare(path, QString::fromLocal8Bit(argv[3])) : usage(); }},
+        {"compare", [&] {
+             CompareOptions options;
+             for (int i = 4; i < argc; ++i) {
+                 const QByteArray option = argv[i];
+                 options.ignoreWhiteSpace |= option == "-w";
+                 options.ignoreCase |= option == "-i";
+                 if (option.startsWith("--ignore-matching="))
+                     options.ignorePattern = QString::fromLocal8Bit(option.mid(18));
+             }
+             return argc > 3 ? compare(path, QString::fromLocal8Bit(argv[3]), options) : usage();
+         }},
         {"next-difference", [&] { return argc > 3 ? nextDifference(path, QString::fromLocal8Bit(argv[3])) : usage(); }},
         {"recompare", [&] { return argc > 3 ? recompare(path, QString::fromLocal8Bit(argv[3])) : usage(); }},
     };

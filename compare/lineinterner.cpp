@@ -27,7 +27,10 @@ LineInterner::LineInterner(const LineFilter *filter)
 
 bool LineInterner::sameLine(QByteArrayView a, QByteArrayView b)
 {
-    return m_filter ? sameBytes(m_filter->key(a, m_scratchA), m_filter->key(b, m_scratchB)) : sameBytes(a, b);
+    // Lines the same byte for byte have the same key; most matches are such.
+    if (sameBytes(a, b))
+        return true;
+    return m_filter && sameBytes(m_filter->key(a, m_scratchA), m_filter->key(b, m_scratchB));
 }
 
 void LineInterner::grow()
