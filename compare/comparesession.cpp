@@ -314,9 +314,17 @@ void CompareSession::finished(const std::shared_ptr<Run> &run)
         emit statusChanged();
         return;
     }
-    m_comparison = std::make_shared<const Comparison>(std::move(*run->result));
-    m_current = std::min(m_current, m_comparison->differenceCount() - 1);
-    showMarks();
+    try {
+        m_comparison = std::make_shared<const Comparison>(std::move(*run->result));
+        m_current = std::min(m_current, m_comparison->differenceCount() - 1);
+        showMarks();
+    } catch (const std::bad_alloc &) {
+        // No marks rather than half of them; the texts are as they were.
+        m_outcome = Outcome::NoMemory;
+        clearMarks();
+        emit statusChanged();
+        return;
+    }
     emit statusChanged();
     emit compared();
 }
