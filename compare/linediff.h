@@ -21,7 +21,7 @@ struct DiffHunk
 };
 
 /// The hunks that turn `left` into `right`, in order, none empty and no two touching. Lines are
-/// compared by id: small numbers, as internLines() gives, since tables are sized by the largest.
+/// compared by id: small numbers, as a LineInterner gives, since tables are sized by the largest.
 /// Runs of equal lines are anchored on the rarest line they share, which reads well and is fast;
 /// where every shared line is common, the script is a minimal one (see diffLinesMinimal()). When
 /// `*stop` becomes true the work ends early and the result is incomplete, for the caller to

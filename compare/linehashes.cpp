@@ -57,7 +57,7 @@ std::uint64_t loadPartial(const char *p, qsizetype count)
 
 } // namespace
 
-std::uint64_t LineHashes::hashBytes(const char *bytes, qsizetype length)
+std::uint64_t hashLineBytes(const char *bytes, qsizetype length)
 {
     std::uint64_t state = 0;
     qsizetype i = 0;
@@ -97,7 +97,7 @@ public:
                 carry.append(p + from, end - from);
                 if (end == size)
                     continue;
-                emitLine(carry.constData(), carry.size(), hashBytes(carry.constData(), carry.size()), false);
+                emitLine(carry.constData(), carry.size(), hashLineBytes(carry.constData(), carry.size()), false);
                 carry.clear();
                 from = end + 1;
                 // A CR that ends the stretch may have its LF at the start of the next one.
@@ -113,7 +113,7 @@ public:
                 afterCr = true;
         }
         if (!carry.isEmpty())
-            emitLine(carry.constData(), carry.size(), hashBytes(carry.constData(), carry.size()), false);
+            emitLine(carry.constData(), carry.size(), hashLineBytes(carry.constData(), carry.size()), false);
     }
 
 private:
@@ -121,18 +121,16 @@ private:
     {
         if (m_filter) {
             const QByteArrayView key = m_filter->key(QByteArrayView(begin, length), m_scratch);
-            hash = hashBytes(key.data(), key.size());
+            hash = hashLineBytes(key.data(), key.size());
         }
         m_sink(QByteArrayView(begin, length), hash, lasting);
     }
-
-    static std::uint64_t hashBytes(const char *bytes, qsizetype length) { return LineHashes::hashBytes(bytes, length); }
 
     // The lines of [p, p + size) that end there; returns where the rest begins.
     qsizetype completeLines(const char *p, qsizetype size)
     {
         // Each line is read eight bytes at a time from its start, the words hashed as the line
-        // end is looked for in them, so hashBytes() of the line gives the same value.
+        // end is looked for in them, so hashLineBytes() of the line gives the same value.
         qsizetype start = 0;
         while (start < size) {
             std::uint64_t state = 0;
@@ -176,31 +174,4 @@ private:
 void scanLines(const QList<QByteArrayView> &stretches, const LineFilter *filter, const LineSink &sink)
 {
     LineScanner(filter, sink).scan(stretches);
-}
-
-LineHashes::LineHashes(QByteArrayView text, const LineFilter *filter)
-    : LineHashes(QList<QByteArrayView>{text}, filter)
-{
-}
-
-LineHashes::LineHashes(const QList<QByteArrayView> &stretches, const LineFilter *filter)
-{
-    qint64 size = 0;
-    for (QByteArrayView stretch : stretches)
-        size += stretch.size();
-    // Lines of a log run to some tens of bytes; a guess saves most of the regrowth.
-    const size_t guess = size_t(size / 48 + 1);
-    m_begins.reserve(guess);
-    m_lengths.reserve(guess);
-    m_hashes.reserve(guess);
-    scanLines(stretches, filter, [this](QByteArrayView line, std::uint64_t hash, bool lasting) {
-        if (!lasting) {
-            // Moving a QByteArray keeps its bytes where they are.
-            m_joined.push_back(line.toByteArray());
-            line = m_joined.back();
-        }
-        m_begins.push_back(line.data());
-        m_lengths.push_back(line.size());
-        m_hashes.push_back(hash);
-    });
 }

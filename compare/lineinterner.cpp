@@ -121,17 +121,3 @@ bool LineInterner::intern(const QList<QByteArrayView> &text, LineIds &ids, bool 
         done->fetch_add(bytes, std::memory_order_relaxed);
     return !stopped && !(stop && stop->load(std::memory_order_relaxed));
 }
-
-InternedLines internLines(const LineHashes &left, const LineHashes &right, const LineFilter *filter)
-{
-    LineInterner interner(filter);
-    InternedLines result;
-    result.left.reserve(size_t(left.lineCount()));
-    result.right.reserve(size_t(right.lineCount()));
-    for (qsizetype n = 0; n < left.lineCount(); ++n)
-        result.left.push_back(interner.add(left.line(n), left.hash(n), true));
-    for (qsizetype n = 0; n < right.lineCount(); ++n)
-        result.right.push_back(interner.add(right.line(n), right.hash(n), true));
-    result.distinct = interner.distinct();
-    return result;
-}

@@ -60,16 +60,3 @@ private:
     QByteArray m_scratchA;
     QByteArray m_scratchB;
 };
-
-/// The lines of two texts as ids, as one interner gives them.
-struct InternedLines
-{
-    std::vector<std::uint32_t> left;
-    std::vector<std::uint32_t> right;
-    /// The ids run from 0 to distinct - 1.
-    std::uint32_t distinct = 0;
-};
-
-/// Gives each distinct line of both texts its id, numbered in order of first appearance, left
-/// text first. With a `filter` (the one both were hashed with), lines with equal keys are equal.
-InternedLines internLines(const LineHashes &left, const LineHashes &right, const LineFilter *filter = nullptr);
